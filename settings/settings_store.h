@@ -1,0 +1,38 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace orlo {
+
+// Every setting of the monitor lives under this application and section.
+inline constexpr char kSettingsApplication[] = "Orlo";
+inline constexpr char kSettingsSection[] = "Monitor";
+
+// A store operation failed, or a stored value is unusable. The message says what failed in
+// words a user can act on: the file, the key and the value.
+class SettingsError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A per-user store of text values addressed by application, section and key.
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+
+  // The stored text, or defaultValue when the key is absent. A stored empty text is not
+  // absent: it comes back as "". Throws SettingsError when the store cannot be read.
+  virtual std::string get(const std::string& application, const std::string& section,
+                          const std::string& key, const std::string& defaultValue) = 0;
+
+  // Creates or overwrites a value. Values saved are staged until commit().
+  virtual void save(const std::string& application, const std::string& section,
+                    const std::string& key, const std::string& value) = 0;
+
+  // Writes every staged value at once: either all of them reach the store or, when this
+  // throws SettingsError, none do and the store is as it was.
+  virtual void commit() = 0;
+};
+
+}  // namespace orlo

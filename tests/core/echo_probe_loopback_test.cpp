@@ -1,0 +1,155 @@
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/echo_probe.h"
+
+namespace orlo {
+namespace {
+
+std::uint32_t networkOrder(const char* dotted) {
+  in_addr parsed{};
+  EXPECT_EQ(::inet_pton(AF_INET, dotted, &parsed), 1) << dotted;
+  return parsed.s_addr;
+}
+
+int openDescriptorCount() {
+  int count = 0;
+  DIR* dir = ::opendir("/proc/self/fd");
+  if (dir == nullptr) {
+    return -1;
+  }
+  while (::readdir(dir) != nullptr) {
+    ++count;
+  }
+  ::closedir(dir);
+  return count;
+}
+
+EchoReply patternedReply() {
+  EchoReply reply;
+  for (std::size_t i = 0; i < reply.bytes.size(); ++i) {
+    reply.bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  }
+  return reply;
+}
+
+TEST(EchoReplyLayout, StatusSitsAtOffsetFourOfA278ByteBuffer) {
+  EchoReply reply{};
+  EXPECT_EQ(sizeof reply, 278u);
+  reply.setStatus(11010);
+  const std::int32_t expected = 11010;
+  EXPECT_EQ(std::memcmp(reply.bytes.data() + 4, &expected, 4), 0);
+  for (std::size_t i = 0; i < reply.bytes.size(); ++i) {
+    if (i < 4 || i >= 8) {
+      EXPECT_EQ(reply.bytes[i], 0) << "byte " << i;
+    }
+  }
+}
+
+struct ParseCase {
+  std::string text;
+  const char* expected;  // nullptr: does not parse
+};
+
+class AddressParse : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(AddressParse, FollowsTheClassicRules) {
+  const auto parsed = parseIpv4Address(GetParam().text);
+  if (GetParam().expected == nullptr) {
+    EXPECT_FALSE(parsed.has_value());
+  } else {
+    ASSERT_TRUE(parsed.has_value());
+    EXPECT_EQ(*parsed, networkOrder(GetParam().expected));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AddressParse,
+    testing::Values(ParseCase{"127.0.0.1", "127.0.0.1"}, ParseCase{"127.1", "127.0.0.1"},
+                    ParseCase{"0x7f.1", "127.0.0.1"}, ParseCase{"0177.0.0.1", "127.0.0.1"},
+                    ParseCase{"2130706433", "127.0.0.1"}, ParseCase{"10.1.2", "10.1.0.2"},
+                    ParseCase{"127.0.0.1 trailing words", "127.0.0.1"},
+                    ParseCase{"127.0.0.1\tx", "127.0.0.1"}, ParseCase{"", nullptr},
+                    ParseCase{"abc", nullptr}, ParseCase{"255.255.255.255", nullptr},
+                    ParseCase{" 127.0.0.1", nullptr}, ParseCase{"127.0.0.1x", nullptr},
+                    ParseCase{"1.2.3.4.5", nullptr}, ParseCase{"256.0.0.1", nullptr},
+                    ParseCase{"08.0.0.1", nullptr}, ParseCase{"localhost", nullptr},
+                    ParseCase{std::string("127.0.0.1\0junk", 14), nullptr},
+                    ParseCase{"127.0.0.\xC3\xA9", nullptr}));
+
+TEST(ProbeHostLoopback, LocalHostAnswers) {
+  Module1 module;
+  EchoReply reply{};
+  ASSERT_EQ(module.ProbeHost("127.0.0.1", "Echo", reply), ip_status::kSuccess)
+      << "needs an ICMP socket: root, CAP_NET_RAW, or net.ipv4.ping_group_range covering this "
+         "user's group";
+  EXPECT_EQ(reply.status(), ip_status::kSuccess);
+  EXPECT_EQ(reply.address(), networkOrder("127.0.0.1"));
+  EXPECT_EQ(reply.dataSize(), 4);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(reply.bytes.data() + 28), 4), "Echo");
+}
+
+TEST(ProbeHostLoopback, ShortFormIsProbedAsItsFullAddress) {
+  Module1 module;
+  EchoReply reply{};
+  ASSERT_EQ(module.ProbeHost("127.1", "Echo", reply), ip_status::kSuccess);
+  EXPECT_EQ(reply.address(), networkOrder("127.0.0.1"));
+}
+
+TEST(ProbeHostLoopback, ConsecutiveProbesEachGetTheirOwnReply) {
+  Module1 module;
+  EchoReply reply{};
+  for (int probe = 0; probe < 5; ++probe) {
+    reply.setStatus(-7);
+    ASSERT_EQ(module.ProbeHost("127.0.0.3", "Echo", reply), ip_status::kSuccess) << probe;
+    EXPECT_EQ(reply.status(), ip_status::kSuccess);
+  }
+}
+
+TEST(ProbeHostLoopback, UnparsableAddressesSendNothingAndLeaveTheBufferAlone) {
+  Module1 module;
+  for (const std::string text : {"abc", "", "255.255.255.255"}) {
+    EchoReply reply = patternedReply();
+    const EchoReply before = reply;
+    const int descriptorsBefore = openDescriptorCount();
+    EXPECT_EQ(module.ProbeHost(text, "Echo", reply), ip_status::kUnusable) << text;
+    EXPECT_EQ(reply.bytes, before.bytes) << text;
+    EXPECT_FALSE(module.lastSocketKind().has_value())
+        << "a socket was opened for \"" << text << "\"";
+    EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
+  }
+}
+
+TEST(ProbeHostLoopback, NoDescriptorOutlivesItsProbe) {
+  Module1 module;
+  EchoReply reply{};
+  const int before = openDescriptorCount();
+  for (int probe = 0; probe < 20; ++probe) {
+    module.ProbeHost("127.0.0.1", "Echo", reply);
+  }
+  module.ProbeHost("127.0.0.1", std::string(Module1::kMaxPayload + 1, 'x'), reply);
+  EXPECT_EQ(openDescriptorCount(), before);
+}
+
+TEST(ProbeHostLoopback, PayloadTooLargeForTheBufferIsRefusedWithoutSending) {
+  Module1 module;
+  EchoReply reply{};
+  EXPECT_EQ(module.ProbeHost("127.0.0.1", std::string(Module1::kMaxPayload + 1, 'x'), reply),
+            ip_status::kBufferTooSmall);
+  EXPECT_FALSE(module.lastSocketKind().has_value());
+  EXPECT_EQ(module.ProbeHost("127.0.0.1", std::string(Module1::kMaxPayload, 'x'), reply),
+            ip_status::kSuccess);
+  EXPECT_EQ(reply.dataSize(), Module1::kMaxPayload);
+}
+
+TEST(StartSockets, NeedsNoStartUpOnLinux) {
+  Module1 module;
+  EXPECT_TRUE(module.StartSockets());
+}
+
+}  // namespace
+}  // namespace orlo
