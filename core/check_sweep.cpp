@@ -6,13 +6,33 @@
 namespace orlo {
 namespace {
 
-LampColor probeSlot(MonitorView& view, EchoService& echo, int slot, EchoReply& reply) {
+ProbeReport probeSlot(const MonitorView& view, EchoService& echo, int slot, EchoReply& reply) {
+  std::string address;
+  std::int32_t status = 0;
   try {
-    const std::string address = view.addressText(slot);
-    return echo.ProbeHost(address, kEchoPayload, reply) == ip_status::kSuccess ? LampColor::Green
-                                                                               : LampColor::Red;
+    address = view.addressText(slot);
+    status = echo.ProbeHost(address, kEchoPayload, reply);
   } catch (const std::exception&) {
-    return LampColor::Red;
+    return {ProbeOutcome::ProbeError, ip_status::kGeneralFailure};
+  }
+  if (status == ip_status::kSuccess) {
+    return {ProbeOutcome::Answered, status};
+  }
+  if (status == ip_status::kUnusable) {
+    return {parseIpv4Address(address) ? ProbeOutcome::NoSocket : ProbeOutcome::NotAnAddress,
+            status};
+  }
+  return {ProbeOutcome::Failed, status};
+}
+
+LampColor lampColorOf(ProbeOutcome outcome) {
+  switch (outcome) {
+    case ProbeOutcome::Answered:
+      return LampColor::Green;
+    case ProbeOutcome::NotWatched:
+      return LampColor::Black;
+    default:
+      return LampColor::Red;
   }
 }
 
@@ -28,12 +48,23 @@ void doping(MonitorView& view, EchoService& echo) {
     // A sockets layer that fails to start is not a refusal: the probes will fail on their own.
   }
   for (int slot = 0; slot < kSlotCount; ++slot) {
+    ProbeReport report;
     try {
-      const LampColor color =
-          view.enableValue(slot) == 1 ? probeSlot(view, echo, slot, reply) : LampColor::Black;
-      view.setLampColor(slot, color);
+      if (view.enableValue(slot) == 1) {
+        report = probeSlot(view, echo, slot, reply);
+      }
     } catch (const std::exception&) {
-      // The slot's box or lamp could not be reached; its lamp keeps its colour.
+      continue;  // the slot's box cannot be read, so its lamp keeps its colour
+    }
+    try {
+      view.setProbeReport(slot, report);
+    } catch (const std::exception&) {
+      // The lamp is still painted below.
+    }
+    try {
+      view.setLampColor(slot, lampColorOf(report.outcome));
+    } catch (const std::exception&) {
+      // Nothing else depends on this lamp.
     }
   }
 }

@@ -41,4 +41,10 @@ void MemoryMonitorView::setOnTopValue(std::int16_t value) {
   onTop_ = value;
 }
 
+void MemoryMonitorView::setProbeReport(int index, const ProbeReport& report) {
+  slot(index).report = report;
+}
+
+ProbeReport MemoryMonitorView::probeReport(int index) const { return slot(index).report; }
+
 }  // namespace orlo

@@ -20,12 +20,16 @@ class MemoryMonitorView : public MonitorView {
   void setIntervalText(const std::string& text) override;
   std::int16_t onTopValue() const override;
   void setOnTopValue(std::int16_t value) override;
+  void setProbeReport(int slot, const ProbeReport& report) override;
+
+  ProbeReport probeReport(int slot) const;
 
  private:
   struct Slot {
     std::string address;
     std::int16_t enable = 0;
     LampColor lamp = LampColor::Black;
+    ProbeReport report;
   };
   std::array<Slot, kSlotCount> slots_{};
   std::string interval_;

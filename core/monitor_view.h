@@ -29,6 +29,22 @@ constexpr Rgb rgbOf(LampColor color) {
              static_cast<std::uint8_t>((word >> 16) & 0xFF)};
 }
 
+// What a sweep found for one slot, in more detail than the lamp's colour.
+enum class ProbeOutcome {
+  NotWatched,    // the slot's box is not 1: no probe was sent
+  Answered,      // status 0: an echo reply came back
+  Failed,        // the request went out and the status says why it failed
+  NotAnAddress,  // status -1: the address text does not parse
+  NoSocket,      // status -1: no ICMP socket could be opened (not permitted for this user)
+  ProbeError,    // the probe itself failed to run
+};
+
+struct ProbeReport {
+  ProbeOutcome outcome = ProbeOutcome::NotWatched;
+  std::int32_t status = 0;
+  friend bool operator==(const ProbeReport&, const ProbeReport&) = default;
+};
+
 // A box (tick box) value outside 0, 1 and 2 was given to setEnableValue or setOnTopValue.
 class InvalidBoxValue : public std::invalid_argument {
  public:
@@ -73,6 +89,9 @@ class MonitorView {
   // Throws InvalidBoxValue unless the value is 0, 1 or 2. A different value runs the
   // always-on-top command at once; the same value does nothing.
   virtual void setOnTopValue(std::int16_t value) = 0;
+
+  // The sweep reports each slot here just before it paints the slot's lamp.
+  virtual void setProbeReport(int slot, const ProbeReport& report) = 0;
 };
 
 // Throws InvalidSlotIndex unless 0 <= slot < kSlotCount.
