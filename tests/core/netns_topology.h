@@ -1,0 +1,95 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orlo::testing_netns {
+
+// The outcome of one helper program run. exitCode is -1 when it could not be started, did not
+// end normally, or was killed for running past its time limit.
+struct CommandResult {
+  int exitCode = -1;
+  std::string output;  // standard output and standard error together
+};
+
+// Runs a program (looked up on PATH) with its arguments, waits at most `limit` for it, and
+// kills it when it takes longer.
+CommandResult runCommand(const std::vector<std::string>& argv,
+                         std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+// Why network namespace tests cannot run here, or nothing when they can.
+std::optional<std::string> netnsUnavailableReason();
+
+// Removes "orlo-<pid>-..." namespaces left behind by test processes that no longer run.
+void sweepStaleNamespaces();
+
+// Moves the calling thread into a named network namespace and back again when it goes out of
+// scope. Other threads of the process stay where they are.
+class ThreadNetns {
+ public:
+  explicit ThreadNetns(const std::string& namespaceName);
+  ThreadNetns(const ThreadNetns&) = delete;
+  ThreadNetns& operator=(const ThreadNetns&) = delete;
+  ~ThreadNetns();
+
+  bool entered() const { return entered_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  int home_ = -1;
+  bool entered_ = false;
+  std::string error_;
+};
+
+// Four namespaces joined by veth links, all in documentation address ranges and with no
+// default route anywhere:
+//
+//   client 192.0.2.2 -- 192.0.2.1 router 198.51.100.1  -- 198.51.100.2  answering host
+//                                        198.51.100.17 -- 198.51.100.18 silent host
+//
+// The router forwards and answers anything for 203.0.113.0/24 with host unreachable. The
+// client itself has a prohibit route and an unreachable route for one address each. The
+// silent host ignores echo requests. Whether the client permits unprivileged ICMP datagram
+// sockets is chosen at construction.
+class EchoLab {
+ public:
+  static constexpr const char* kClient = "192.0.2.2";
+  static constexpr const char* kRouterToClient = "192.0.2.1";
+  static constexpr const char* kAnsweringHost = "198.51.100.2";
+  static constexpr const char* kSilentHost = "198.51.100.18";
+  // Assigned to nobody, in the silent host's subnet.
+  static constexpr const char* kSilentHostNeighbour = "198.51.100.19";
+  static constexpr const char* kBehindRouterUnreachable = "203.0.113.20";
+  static constexpr const char* kLocallyProhibited = "203.0.113.10";
+  static constexpr const char* kLocallyUnreachable = "203.0.113.11";
+
+  explicit EchoLab(bool datagramSocketsPermitted);
+  EchoLab(const EchoLab&) = delete;
+  EchoLab& operator=(const EchoLab&) = delete;
+  // Removes whatever remove() has not.
+  ~EchoLab();
+
+  // Creates the namespaces and links. Returns an empty text on success, otherwise what failed.
+  std::string build();
+  // Deletes every namespace this lab created. Returns an empty text on success.
+  std::string remove();
+
+  std::string clientNamespace() const { return prefix_ + "-c"; }
+  std::string routerNamespace() const { return prefix_ + "-r"; }
+  std::string answeringNamespace() const { return prefix_ + "-a"; }
+  std::string silentNamespace() const { return prefix_ + "-s"; }
+
+ private:
+  std::string run(const std::vector<std::string>& argv);
+  std::string addNamespace(const std::string& name);
+  std::string inNamespace(const std::string& name, const std::vector<std::string>& ipArguments);
+  std::string setSysctl(const std::string& name, const std::string& key, const std::string& value);
+
+  bool datagramSocketsPermitted_;
+  std::string prefix_;
+  std::vector<std::string> created_;
+};
+
+}  // namespace orlo::testing_netns
