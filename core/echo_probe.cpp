@@ -34,8 +34,12 @@ void writeField(std::array<std::uint8_t, EchoReply::kSize>& bytes, std::size_t o
 
 }  // namespace
 
-std::int32_t EchoReply::status() const { return readField<std::int32_t>(bytes, kStatusOffset); }
-void EchoReply::setStatus(std::int32_t status) { writeField(bytes, kStatusOffset, status); }
+std::int32_t EchoReply::status() const {
+  return readField<std::int32_t>(bytes, kStatusOffset);
+}
+void EchoReply::setStatus(std::int32_t status) {
+  writeField(bytes, kStatusOffset, status);
+}
 std::uint32_t EchoReply::address() const {
   return readField<std::uint32_t>(bytes, kAddressOffset);
 }
@@ -51,9 +55,15 @@ void EchoReply::setRoundTripMs(std::uint32_t milliseconds) {
 std::uint16_t EchoReply::dataSize() const {
   return readField<std::uint16_t>(bytes, kDataSizeOffset);
 }
-void EchoReply::setDataSize(std::uint16_t size) { writeField(bytes, kDataSizeOffset, size); }
-std::uint8_t EchoReply::ttl() const { return bytes[kTtlOffset]; }
-void EchoReply::setTtl(std::uint8_t ttl) { bytes[kTtlOffset] = ttl; }
+void EchoReply::setDataSize(std::uint16_t size) {
+  writeField(bytes, kDataSizeOffset, size);
+}
+std::uint8_t EchoReply::ttl() const {
+  return bytes[kTtlOffset];
+}
+void EchoReply::setTtl(std::uint8_t ttl) {
+  bytes[kTtlOffset] = ttl;
+}
 
 std::optional<std::uint32_t> parseIpv4Address(const std::string& text) {
   if (text.find('\0') != std::string::npos) {
@@ -243,7 +253,8 @@ struct Exchange {
       sock_extended_err error;
       std::memcpy(&error, CMSG_DATA(header), sizeof error);
       sockaddr_in reporter;
-      std::memcpy(&reporter, SO_EE_OFFENDER(reinterpret_cast<sock_extended_err*>(CMSG_DATA(header))),
+      std::memcpy(&reporter,
+                  SO_EE_OFFENDER(reinterpret_cast<sock_extended_err*>(CMSG_DATA(header))),
                   sizeof reporter);
       const std::int32_t status = error.ee_origin == SO_EE_ORIGIN_ICMP
                                       ? statusOfIcmpError(error.ee_type, error.ee_code)
@@ -262,9 +273,8 @@ struct Exchange {
     for (int read = 0; read < kReadsPerWakeup; ++read) {
       sockaddr_in source{};
       socklen_t sourceLength = sizeof source;
-      const ssize_t length =
-          ::recvfrom(socket.fd, packet, sizeof packet, MSG_DONTWAIT,
-                     reinterpret_cast<sockaddr*>(&source), &sourceLength);
+      const ssize_t length = ::recvfrom(socket.fd, packet, sizeof packet, MSG_DONTWAIT,
+                                        reinterpret_cast<sockaddr*>(&source), &sourceLength);
       if (length < 0) {
         return false;
       }
@@ -357,7 +367,9 @@ Module1::Module1() {
   nextSequence_ = static_cast<std::uint16_t>(entropy());
 }
 
-bool Module1::StartSockets() { return true; }
+bool Module1::StartSockets() {
+  return true;
+}
 
 std::int32_t Module1::ProbeHost(const std::string& address, const std::string& payload,
                                 EchoReply& reply) {
@@ -384,8 +396,9 @@ std::int32_t Module1::ProbeHost(const std::string& address, const std::string& p
   destination.sin_family = AF_INET;
   destination.sin_addr.s_addr = *target;
   const Exchange exchange{icmp, *target, identifier_, sequence, Clock::now(), reply};
-  const ssize_t sent = ::sendto(icmp.fd, request.data(), request.size(), 0,
-                                reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+  const ssize_t sent =
+      ::sendto(icmp.fd, request.data(), request.size(), 0,
+               reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
   if (sent < 0) {
     return exchange.fail(statusOfLocalError(errno));
   }

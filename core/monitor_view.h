@@ -62,7 +62,9 @@ class InvalidSlotIndex : public std::out_of_range {
 };
 
 // Box values: 0 unchecked, 1 checked, 2 greyed.
-constexpr bool isBoxValue(std::int16_t value) { return value >= 0 && value <= 2; }
+constexpr bool isBoxValue(std::int16_t value) {
+  return value >= 0 && value <= 2;
+}
 
 // The monitor's visible state: ten slots (address text, enable box, lamp), the refresh
 // interval text and the always-on-top box. The window implements it over its controls; the

@@ -19,15 +19,18 @@ void PrintTo(const ConversionCase& c, std::ostream* out) {
 
 class TextToInt16 : public testing::TestWithParam<ConversionCase> {};
 
-TEST_P(TextToInt16, ConvertsOrFails) { EXPECT_EQ(textToInt16(GetParam().text), GetParam().expected); }
+TEST_P(TextToInt16, ConvertsOrFails) {
+  EXPECT_EQ(textToInt16(GetParam().text), GetParam().expected);
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    RoundingHalfToEven, TextToInt16,
-    testing::Values(ConversionCase{"2.5", 2}, ConversionCase{"3.5", 4}, ConversionCase{"0.5", 0},
-                    ConversionCase{"1.5", 2}, ConversionCase{"-2.5", -2},
-                    ConversionCase{"-3.5", -4}, ConversionCase{"2.50000000000000000001", 3},
-                    ConversionCase{"2.4999999999999999999", 2}, ConversionCase{"7.6", 8},
-                    ConversionCase{"-0.4", 0}, ConversionCase{".5", 0}, ConversionCase{"5.", 5}));
+INSTANTIATE_TEST_SUITE_P(RoundingHalfToEven, TextToInt16,
+                         testing::Values(ConversionCase{"2.5", 2}, ConversionCase{"3.5", 4},
+                                         ConversionCase{"0.5", 0}, ConversionCase{"1.5", 2},
+                                         ConversionCase{"-2.5", -2}, ConversionCase{"-3.5", -4},
+                                         ConversionCase{"2.50000000000000000001", 3},
+                                         ConversionCase{"2.4999999999999999999", 2},
+                                         ConversionCase{"7.6", 8}, ConversionCase{"-0.4", 0},
+                                         ConversionCase{".5", 0}, ConversionCase{"5.", 5}));
 
 INSTANTIATE_TEST_SUITE_P(
     Range, TextToInt16,
@@ -68,7 +71,10 @@ INSTANTIATE_TEST_SUITE_P(
                     ConversionCase{"2." + std::string(100000, '5'), 3},
                     ConversionCase{std::string(100000, ' ') + "8", 8},
                     ConversionCase{std::string("5\0", 2), std::nullopt},
-                    ConversionCase{std::string("\0" "5", 2), std::nullopt},
+                    ConversionCase{std::string("\0"
+                                               "5",
+                                               2),
+                                   std::nullopt},
                     ConversionCase{"\xEF\xBC\x95", std::nullopt},  // fullwidth digit five
                     ConversionCase{"\xD9\xA5", std::nullopt},      // Arabic-Indic digit five
                     ConversionCase{"5\xC2\xA0", std::nullopt},     // no-break space

@@ -50,8 +50,8 @@ TEST(MemoryMonitorView, BoxValuesOutsideZeroToTwoAreRefusedAndLeaveTheValue) {
   MemoryMonitorView view;
   view.setEnableValue(2, 1);
   view.setOnTopValue(1);
-  for (const std::int16_t bad : {std::int16_t{-1}, std::int16_t{3}, std::int16_t{-32768},
-                                 std::int16_t{32767}}) {
+  for (const std::int16_t bad :
+       {std::int16_t{-1}, std::int16_t{3}, std::int16_t{-32768}, std::int16_t{32767}}) {
     EXPECT_THROW(view.setEnableValue(2, bad), InvalidBoxValue) << bad;
     EXPECT_THROW(view.setOnTopValue(bad), InvalidBoxValue) << bad;
   }

@@ -92,21 +92,20 @@ TEST_P(LimitRules, LimitAndTextAfterEachPeriod) {
 
 INSTANTIATE_TEST_SUITE_P(
     EdgeCases, LimitRules,
-    testing::Values(
-        LimitCase{"ZeroBecomesFiveMinutes", "1", 60, "1", "0", 300, "5"},
-        LimitCase{"TextAtFirstTickFails", "abc", 300, "5", "2", 120, "2"},
-        LimitCase{"EmptyAtFirstTickFails", "", 300, "5", "1", 60, "1"},
-        LimitCase{"TextLaterKeepsTheLimit", "2", 120, "2", "abc", 120, "abc"},
-        LimitCase{"EmptyLaterKeepsTheLimit", "2", 120, "2", "", 120, ""},
-        LimitCase{"OverflowKeepsFiveMinutes", "5", 300, "5", "600", 300, "600"},
-        LimitCase{"LargestThatFits", "5", 300, "5", "546", 32760, "546"},
-        LimitCase{"SmallestThatOverflows", "5", 300, "5", "547", 300, "547"},
-        LimitCase{"LargestNegativeThatFits", "5", 300, "5", "-546", -32760, "-546"},
-        LimitCase{"NegativeThatOverflows", "5", 300, "5", "-547", 300, "-547"},
-        LimitCase{"HalfRoundsToEven", "2.5", 120, "2.5", "3.5", 240, "3.5"},
-        LimitCase{"ConversionOutOfRange", "32767.5", 300, "5", "1", 60, "1"},
-        LimitCase{"SpacesAllowed", " 1 ", 60, " 1 ", "  2", 120, "  2"},
-        LimitCase{"ZeroPointFourRoundsToZero", "0.4", 300, "5", "0.6", 60, "0.6"}),
+    testing::Values(LimitCase{"ZeroBecomesFiveMinutes", "1", 60, "1", "0", 300, "5"},
+                    LimitCase{"TextAtFirstTickFails", "abc", 300, "5", "2", 120, "2"},
+                    LimitCase{"EmptyAtFirstTickFails", "", 300, "5", "1", 60, "1"},
+                    LimitCase{"TextLaterKeepsTheLimit", "2", 120, "2", "abc", 120, "abc"},
+                    LimitCase{"EmptyLaterKeepsTheLimit", "2", 120, "2", "", 120, ""},
+                    LimitCase{"OverflowKeepsFiveMinutes", "5", 300, "5", "600", 300, "600"},
+                    LimitCase{"LargestThatFits", "5", 300, "5", "546", 32760, "546"},
+                    LimitCase{"SmallestThatOverflows", "5", 300, "5", "547", 300, "547"},
+                    LimitCase{"LargestNegativeThatFits", "5", 300, "5", "-546", -32760, "-546"},
+                    LimitCase{"NegativeThatOverflows", "5", 300, "5", "-547", 300, "-547"},
+                    LimitCase{"HalfRoundsToEven", "2.5", 120, "2.5", "3.5", 240, "3.5"},
+                    LimitCase{"ConversionOutOfRange", "32767.5", 300, "5", "1", 60, "1"},
+                    LimitCase{"SpacesAllowed", " 1 ", 60, " 1 ", "  2", 120, "  2"},
+                    LimitCase{"ZeroPointFourRoundsToZero", "0.4", 300, "5", "0.6", 60, "0.6"}),
     [](const testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.name); });
 
 TEST(RefreshSchedule, NegativeIntervalSweepsOnEveryTick) {
