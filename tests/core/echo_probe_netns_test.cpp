@@ -1,0 +1,302 @@
+// The echo probe against hosts in network namespaces that each test builds and removes itself:
+// a client, a router and two hosts, one answering and one silent (see EchoLab). Every case runs
+// once with unprivileged ICMP datagram sockets permitted in the client namespace and once
+// without, so that the raw socket fallback runs.
+//
+// Needs root. Without it the cases are skipped, unless ORLO_REQUIRE_NETNS=1 asks for them to
+// fail instead.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <linux/icmp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "core/echo_probe.h"
+#include "tests/core/icmp_responder.h"
+#include "tests/core/netns_topology.h"
+
+namespace orlo {
+
+// Names the socket kind in test output.
+void PrintTo(SocketKind kind, std::ostream* out) {
+  *out << (kind == SocketKind::Datagram ? "datagram" : "raw");
+}
+
+namespace {
+
+using testing_netns::EchoLab;
+using testing_netns::IcmpResponder;
+using testing_netns::ReplyFault;
+using testing_netns::ThreadNetns;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kProbeTimeout{500};
+// Long enough for the first probe to have given up, short enough for the second to still wait.
+constexpr milliseconds kLateReplyDelay{700};
+constexpr std::int32_t kNotProbed = std::numeric_limits<std::int32_t>::min();
+
+in_addr_t networkOrder(const char* dotted) {
+  in_addr parsed{};
+  EXPECT_EQ(::inet_pton(AF_INET, dotted, &parsed), 1) << dotted;
+  return parsed.s_addr;
+}
+
+bool netnsRequired() {
+  const char* value = std::getenv("ORLO_REQUIRE_NETNS");
+  return value != nullptr && std::string(value) == "1";
+}
+
+std::string echoedData(const EchoReply& reply) {
+  return std::string(reinterpret_cast<const char*>(reply.bytes.data() + EchoReply::kRecordSize),
+                     reply.dataSize());
+}
+
+// A raw ICMP socket in the client namespace that sees every echo reply reaching it, whichever
+// socket the probe uses. It shows that a wrong reply really arrived, so that a probe ignoring
+// it proves something.
+class ReplyWitness {
+ public:
+  ReplyWitness() : fd_(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)) {
+    const icmp_filter onlyReplies{~(1U << ICMP_ECHOREPLY)};
+    if (fd_ >= 0) {
+      ::setsockopt(fd_, SOL_RAW, ICMP_FILTER, &onlyReplies, sizeof onlyReplies);
+    }
+  }
+  ReplyWitness(const ReplyWitness&) = delete;
+  ReplyWitness& operator=(const ReplyWitness&) = delete;
+  ~ReplyWitness() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  bool open() const { return fd_ >= 0; }
+
+  // Whether an echo reply from `source` with `sequence` has come in.
+  bool saw(in_addr_t source, std::uint16_t sequence) {
+    std::uint8_t packet[2048];
+    for (int read = 0; read < 64; ++read) {
+      const ssize_t length = ::recv(fd_, packet, sizeof packet, MSG_DONTWAIT);
+      if (length < 0) {
+        return false;
+      }
+      const std::size_t headerSize = static_cast<std::size_t>(packet[0] & 0x0F) * 4;
+      if (static_cast<std::size_t>(length) < headerSize + 8) {
+        continue;
+      }
+      in_addr_t from = 0;
+      std::memcpy(&from, packet + 12, sizeof from);
+      const std::uint8_t* icmp = packet + headerSize;
+      if (from == source && (icmp[6] << 8 | icmp[7]) == sequence) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  int fd_;
+};
+
+struct ProbeOutcome {
+  std::int32_t status;
+  milliseconds elapsed;
+  Clock::time_point endedAt;
+};
+
+class EchoProbeInNamespaces : public testing::TestWithParam<SocketKind> {
+ protected:
+  void SetUp() override {
+    if (const auto reason = testing_netns::netnsUnavailableReason()) {
+      if (netnsRequired()) {
+        FAIL() << *reason << ", and ORLO_REQUIRE_NETNS=1 requires these tests to run";
+      }
+      GTEST_SKIP() << *reason << ": run the tests as root to include them";
+    }
+    testing_netns::sweepStaleNamespaces();
+    lab_ = std::make_unique<EchoLab>(GetParam() == SocketKind::Datagram);
+    const std::string failure = lab_->build();
+    ASSERT_EQ(failure, "") << "could not build the namespaces";
+  }
+
+  void TearDown() override {
+    if (!lab_) {
+      return;
+    }
+    const std::vector<std::string> names{lab_->clientNamespace(), lab_->routerNamespace(),
+                                         lab_->answeringNamespace(), lab_->silentNamespace()};
+    EXPECT_EQ(lab_->remove(), "");
+    for (const std::string& name : names) {
+      EXPECT_NE(::access(("/run/netns/" + name).c_str(), F_OK), 0) << name << " is left over";
+    }
+  }
+
+  // One probe with the payload "Echo" from inside the client namespace.
+  ProbeOutcome probe(const char* address, EchoReply& reply) {
+    const ThreadNetns inClient(lab_->clientNamespace());
+    if (!inClient.entered()) {
+      ADD_FAILURE() << inClient.error();
+      return {kNotProbed, milliseconds(0), Clock::now()};
+    }
+    const Clock::time_point start = Clock::now();
+    const std::int32_t status = module_.ProbeHost(address, "Echo", reply);
+    const Clock::time_point end = Clock::now();
+    EXPECT_EQ(module_.lastSocketKind(), GetParam())
+        << "the probe did not use the socket kind the client namespace is set up for";
+    return {status, std::chrono::duration_cast<milliseconds>(end - start), end};
+  }
+
+  std::unique_ptr<ReplyWitness> witnessInClient() {
+    const ThreadNetns inClient(lab_->clientNamespace());
+    EXPECT_TRUE(inClient.entered()) << inClient.error();
+    return std::make_unique<ReplyWitness>();
+  }
+
+  IcmpResponder::Plan plan(ReplyFault fault, milliseconds delay) const {
+    return {fault, delay, 1, networkOrder(EchoLab::kSilentHostNeighbour)};
+  }
+
+  std::unique_ptr<EchoLab> lab_;
+  Module1 module_;
+};
+
+TEST_P(EchoProbeInNamespaces, HostThatAnswersGivesZero) {
+  EchoReply reply{};
+  const ProbeOutcome outcome = probe(EchoLab::kAnsweringHost, reply);
+  EXPECT_EQ(outcome.status, ip_status::kSuccess);
+  EXPECT_EQ(reply.status(), ip_status::kSuccess);
+  EXPECT_EQ(reply.address(), networkOrder(EchoLab::kAnsweringHost));
+  EXPECT_EQ(echoedData(reply), "Echo");
+  if (GetParam() == SocketKind::Raw) {
+    EXPECT_EQ(reply.ttl(), 63) << "the host sends with 64 and the router takes one off";
+  }
+}
+
+TEST_P(EchoProbeInNamespaces, SilentHostTimesOutAfterTheFullTimeout) {
+  EchoReply reply{};
+  const ProbeOutcome outcome = probe(EchoLab::kSilentHost, reply);
+  EXPECT_EQ(outcome.status, ip_status::kTimedOut);
+  EXPECT_EQ(reply.status(), ip_status::kTimedOut);
+  EXPECT_EQ(reply.address(), networkOrder(EchoLab::kSilentHost));
+  EXPECT_GE(outcome.elapsed, kProbeTimeout);
+}
+
+TEST_P(EchoProbeInNamespaces, RouterReportingHostUnreachableEndsTheWaitEarly) {
+  EchoReply reply{};
+  const ProbeOutcome outcome = probe(EchoLab::kBehindRouterUnreachable, reply);
+  EXPECT_EQ(outcome.status, ip_status::kDestHostUnreachable);
+  EXPECT_EQ(reply.status(), ip_status::kDestHostUnreachable);
+  EXPECT_EQ(reply.address(), networkOrder(EchoLab::kRouterToClient)) << "the router reported it";
+  EXPECT_LT(outcome.elapsed, kProbeTimeout);
+}
+
+TEST_P(EchoProbeInNamespaces, LocalRoutesThatRefuseTheSendFailAtOnce) {
+  for (const char* address : {EchoLab::kLocallyProhibited, EchoLab::kLocallyUnreachable}) {
+    SCOPED_TRACE(address);
+    EchoReply reply{};
+    const ProbeOutcome outcome = probe(address, reply);
+    EXPECT_EQ(outcome.status, ip_status::kDestHostUnreachable);
+    EXPECT_EQ(reply.status(), ip_status::kDestHostUnreachable);
+    EXPECT_EQ(reply.address(), networkOrder(address));
+    EXPECT_LT(outcome.elapsed, kProbeTimeout);
+  }
+}
+
+TEST_P(EchoProbeInNamespaces, SilentHostAfterAnAnswerWithTheSameBufferIsNotGreen) {
+  EchoReply reply{};
+  ASSERT_EQ(probe(EchoLab::kAnsweringHost, reply).status, ip_status::kSuccess);
+  ASSERT_EQ(reply.status(), ip_status::kSuccess);
+  const ProbeOutcome outcome = probe(EchoLab::kSilentHost, reply);
+  EXPECT_NE(outcome.status, ip_status::kSuccess);
+  EXPECT_NE(reply.status(), ip_status::kSuccess);
+  EXPECT_EQ(reply.status(), outcome.status);
+  EXPECT_EQ(reply.address(), networkOrder(EchoLab::kSilentHost));
+}
+
+// The responder's correct replies count, so the wrong ones below differ only in their fault.
+TEST_P(EchoProbeInNamespaces, ResponderReplyCounts) {
+  const IcmpResponder responder(lab_->silentNamespace(), plan(ReplyFault::None, milliseconds(0)));
+  ASSERT_EQ(responder.startError(), "");
+  EchoReply reply{};
+  const ProbeOutcome outcome = probe(EchoLab::kSilentHost, reply);
+  EXPECT_EQ(outcome.status, ip_status::kSuccess) << responder.runError();
+  EXPECT_EQ(reply.address(), networkOrder(EchoLab::kSilentHost));
+  EXPECT_EQ(echoedData(reply), "Echo");
+  EXPECT_EQ(responder.answers().size(), 1u);
+}
+
+TEST_P(EchoProbeInNamespaces, LateReplyDoesNotMakeTheNextProbeGreen) {
+  const IcmpResponder responder(lab_->silentNamespace(), plan(ReplyFault::None, kLateReplyDelay));
+  ASSERT_EQ(responder.startError(), "");
+  const auto witness = witnessInClient();
+  ASSERT_TRUE(witness->open());
+
+  EchoReply reply{};
+  const ProbeOutcome first = probe(EchoLab::kSilentHost, reply);
+  EXPECT_EQ(first.status, ip_status::kTimedOut);
+  const ProbeOutcome second = probe(EchoLab::kSilentHost, reply);
+  EXPECT_EQ(second.status, ip_status::kTimedOut);
+  EXPECT_EQ(reply.status(), ip_status::kTimedOut);
+
+  const auto answers = responder.answers();
+  ASSERT_EQ(answers.size(), 1u) << responder.runError();
+  EXPECT_GT(answers[0].repliedAt, first.endedAt);
+  EXPECT_LT(answers[0].repliedAt, second.endedAt)
+      << "the late reply came after the second probe, so it did not test that probe";
+  EXPECT_TRUE(witness->saw(networkOrder(EchoLab::kSilentHost), answers[0].requestSequence));
+}
+
+struct FaultCase {
+  ReplyFault fault;
+  const char* what;
+};
+
+TEST_P(EchoProbeInNamespaces, WrongRepliesAreNotGreen) {
+  std::vector<FaultCase> cases{{ReplyFault::WrongSequence, "sequence number plus one"},
+                               {ReplyFault::SpoofedSource, "sent from a neighbour's address"}};
+  // A datagram socket only ever gets replies whose identifier is its own port: the kernel
+  // itself drops the others, so only the raw socket has to check it.
+  if (GetParam() == SocketKind::Raw) {
+    cases.push_back({ReplyFault::WrongIdentifier, "identifier plus one"});
+  }
+  for (const FaultCase& faultCase : cases) {
+    SCOPED_TRACE(faultCase.what);
+    const IcmpResponder responder(lab_->silentNamespace(), plan(faultCase.fault, milliseconds(0)));
+    ASSERT_EQ(responder.startError(), "");
+    const auto witness = witnessInClient();
+    ASSERT_TRUE(witness->open());
+
+    EchoReply reply{};
+    const ProbeOutcome outcome = probe(EchoLab::kSilentHost, reply);
+    EXPECT_EQ(outcome.status, ip_status::kTimedOut);
+    EXPECT_EQ(reply.status(), ip_status::kTimedOut);
+
+    const auto answers = responder.answers();
+    ASSERT_EQ(answers.size(), 1u) << responder.runError();
+    const bool spoofed = faultCase.fault == ReplyFault::SpoofedSource;
+    const std::uint16_t sequence = static_cast<std::uint16_t>(
+        answers[0].requestSequence + (faultCase.fault == ReplyFault::WrongSequence ? 1 : 0));
+    EXPECT_TRUE(witness->saw(
+        networkOrder(spoofed ? EchoLab::kSilentHostNeighbour : EchoLab::kSilentHost), sequence))
+        << "the wrong reply never reached the client";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SocketKinds, EchoProbeInNamespaces,
+                         testing::Values(SocketKind::Datagram, SocketKind::Raw),
+                         [](const testing::TestParamInfo<SocketKind>& info) {
+                           return info.param == SocketKind::Datagram ? "Datagram" : "Raw";
+                         });
+
+}  // namespace
+}  // namespace orlo
