@@ -31,8 +31,12 @@ class SettingsStore {
                     const std::string& key, const std::string& value) = 0;
 
   // Writes every staged value at once: either all of them reach the store or, when this
-  // throws SettingsError, none do and the store is as it was.
+  // throws SettingsError, none do and the store is as it was. The staged values are dropped
+  // either way; a new save starts from nothing.
   virtual void commit() = 0;
+
+  // Where the values live, in words for a message: a file path, or a description.
+  virtual std::string location() const { return "the settings store"; }
 };
 
 }  // namespace orlo

@@ -1,0 +1,48 @@
+#include "settings/memory_settings_store.h"
+
+#include <utility>
+
+namespace orlo {
+
+std::string MemorySettingsStore::get(const std::string& application, const std::string& section,
+                                     const std::string& key, const std::string& defaultValue) {
+  gets_.push_back({application, section, key});
+  if (failingGetKey_ == key) {
+    throw SettingsError("The setting \"" + key + "\" in " + location() + " cannot be read.");
+  }
+  const auto found = committed_.find({application, section, key});
+  return found == committed_.end() ? defaultValue : found->second;
+}
+
+void MemorySettingsStore::save(const std::string& application, const std::string& section,
+                               const std::string& key, const std::string& value) {
+  SavedValue saved{{application, section, key}, value};
+  saves_.push_back(saved);
+  staged_.push_back(std::move(saved));
+}
+
+void MemorySettingsStore::commit() {
+  ++commitCount_;
+  std::vector<SavedValue> staged = std::exchange(staged_, {});
+  if (commitsFail_) {
+    throw SettingsError("The settings could not be saved to " + location() +
+                        ", which was told to fail.");
+  }
+  for (SavedValue& saved : staged) {
+    committed_.insert_or_assign(std::move(saved.address), std::move(saved.value));
+  }
+}
+
+void MemorySettingsStore::setStored(const Address& address, const std::string& value) {
+  committed_.insert_or_assign(address, value);
+}
+
+std::optional<std::string> MemorySettingsStore::stored(const Address& address) const {
+  const auto found = committed_.find(address);
+  if (found == committed_.end()) {
+    return std::nullopt;
+  }
+  return found->second;
+}
+
+}  // namespace orlo
