@@ -202,12 +202,14 @@ void IcmpResponder::serve(std::promise<std::string> started) {
       sockaddr_in destination{};
       destination.sin_family = AF_INET;
       destination.sin_addr.s_addr = request.source;
+      // Held across the send: whoever has seen the reply arrive finds it in answers().
+      const std::lock_guard lock(mutex_);
+      const Clock::time_point repliedAt = Clock::now();
       const ssize_t sent =
           ::sendto(sender.fd(), reply.data(), reply.size(), 0,
                    reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
-      const std::lock_guard lock(mutex_);
       if (sent == static_cast<ssize_t>(reply.size())) {
-        answers_.push_back({request.sequence, request.capturedAt, Clock::now()});
+        answers_.push_back({request.sequence, request.capturedAt, repliedAt});
       } else {
         runError_ += std::string("sendto: ") + std::strerror(errno) + "\n";
       }
