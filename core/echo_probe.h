@@ -98,7 +98,7 @@ enum class SocketKind { Datagram, Raw };
 //
 // The reply buffer is left untouched when ProbeHost returns -1; otherwise its status field and
 // address are always those of this request, and a reply also fills the round trip time, the
-// TTL, the data size and the echoed data.
+// data size and the echoed data (and, on a raw socket, the TTL).
 class Module1 final : public EchoService {
  public:
   Module1();
