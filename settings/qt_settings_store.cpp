@@ -93,6 +93,15 @@ QByteArray readSettingsFile(const QString& path) {
   return bytes;
 }
 
+// QSettings 6.4 reads a file that starts with a UTF-8 byte order mark, as some editors write
+// it, but then reports a format error; the mark carries nothing, so it is left out.
+QByteArray withoutByteOrderMark(QByteArray bytes) {
+  if (bytes.startsWith("\xEF\xBB\xBF")) {
+    bytes.remove(0, 3);
+  }
+  return bytes;
+}
+
 // What to say when QSettings cannot parse a file: its first faulty line, when one can be named.
 std::string unparsableFile(const QString& path, const QByteArray& bytes) {
   const auto malformed = ini::firstMalformedLine(std::string_view(bytes.constData(), bytes.size()));
@@ -117,7 +126,7 @@ std::string unparsableFile(const QString& path, const QByteArray& bytes) {
 class QtSettingsStore::Snapshot {
  public:
   Snapshot(QByteArray bytes, const QString& filePath)
-      : bytes_(std::move(bytes)), filePath_(filePath) {
+      : bytes_(withoutByteOrderMark(std::move(bytes))), filePath_(filePath) {
     if (bytes_.isEmpty()) {
       return;
     }
@@ -300,7 +309,7 @@ void QtSettingsStore::writeFile(const std::vector<StagedValue>& staged) const {
                       shown(folder) + ".");
   }
 
-  const QByteArray before = readSettingsFile(target);
+  const QByteArray before = withoutByteOrderMark(readSettingsFile(target));
   const Snapshot old(before, target);
   const bool existed = QFileInfo::exists(target);
   const QFileDevice::Permissions permissions =

@@ -40,7 +40,7 @@ void save(SettingsStore& store, const std::string& key, const std::string& value
 std::int16_t onTopValueOf(const SettingsStore& store, const std::string& text) {
   const std::optional<std::int16_t> value = textToInt16(text);
   if (!value) {
-    throwUnusableOnTop(store, text, "is not a number");
+    throwUnusableOnTop(store, text, "is not a number from -32768 to 32767");
   }
   if (!isBoxValue(*value)) {
     throwUnusableOnTop(store, text, "is not 0, 1 or 2");
