@@ -1,0 +1,58 @@
+// Orlo - IP Monitor: watches up to ten IPv4 hosts and shows each as a lamp.
+
+#include <cstdlib>
+#include <exception>
+#include <optional>
+#include <string>
+
+#include <QApplication>
+#include <QIcon>
+#include <QPixmap>
+
+#include "core/echo_probe.h"
+#include "settings/qt_settings_store.h"
+#include "ui/about_box.h"
+#include "ui/message_presenter.h"
+#include "ui/monitor_program.h"
+
+#include "app/orlo_icon.xpm"
+
+namespace {
+
+std::optional<std::string> environmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) {
+    return std::nullopt;
+  }
+  return std::string(value);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (const auto platform = orlo::preferredPlatform(environmentValue("QT_QPA_PLATFORM"),
+                                                    environmentValue("WAYLAND_DISPLAY"),
+                                                    environmentValue("DISPLAY"))) {
+    qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));
+  }
+
+  QApplication application(argc, argv);
+  QCoreApplication::setOrganizationName(QStringLiteral("Orlo"));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(orlo::kProgramVersion));
+  QApplication::setWindowIcon(QIcon(QPixmap(orlo_icon_xpm)));
+
+  orlo::MessageBoxPresenter messages;
+  try {
+    orlo::QtSettingsStore settings(orlo::QtSettingsStore::defaultFilePath());
+    orlo::Module1 echo;
+    return orlo::runMonitor(
+        {settings, echo, messages, orlo::platformKeepsWindowsOnTop(QApplication::platformName())});
+  } catch (const std::exception& failure) {
+    // The window reports its own failures; this is what fails before it exists.
+    messages.show(nullptr, {QStringLiteral("Orlo - IP Monitor"),
+                            QStringLiteral("Orlo - IP Monitor could not start.\n\n%1")
+                                .arg(QString::fromUtf8(failure.what())),
+                            QMessageBox::Critical});
+    return orlo::kFailureExitStatus;
+  }
+}

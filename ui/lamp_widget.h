@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QWidget>
+
+#include "core/monitor_view.h"
+
+namespace orlo {
+
+// One lamp of the monitor: a circle filled solid in the exact RGB of its LampColor. It changes
+// only through setColor and shows the new colour when the window next paints. Its accessible
+// description and tooltip say what the slot's last probe found.
+class LampWidget : public QWidget {
+  Q_OBJECT
+
+ public:
+  LampWidget(int slot, QWidget* parent);
+
+  LampColor color() const { return color_; }
+  void setColor(LampColor color);
+
+  // The words shown for the slot's last probe.
+  QString reportText() const { return toolTip(); }
+  void setReportText(const QString& text);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  LampColor color_ = LampColor::Black;
+};
+
+}  // namespace orlo

@@ -1,0 +1,49 @@
+#include "ui/monitor_program.h"
+
+#include <QApplication>
+
+namespace orlo {
+namespace {
+
+bool isSet(const std::optional<std::string>& value) {
+  return value && !value->empty();
+}
+
+}  // namespace
+
+std::optional<std::string> preferredPlatform(const std::optional<std::string>& qpaPlatform,
+                                             const std::optional<std::string>& waylandDisplay,
+                                             const std::optional<std::string>& display) {
+  if (isSet(qpaPlatform) || !isSet(waylandDisplay) || !isSet(display)) {
+    return std::nullopt;
+  }
+  return "xcb;wayland";
+}
+
+bool platformKeepsWindowsOnTop(const QString& platformName) {
+  // Qt's platforms for desktops whose window managers honour a stay-on-top request, and the
+  // offscreen platform, which keeps the flag as asked. Native Wayland, for one, has no such
+  // request.
+  return platformName == QLatin1String("xcb") || platformName == QLatin1String("windows") ||
+         platformName == QLatin1String("cocoa") || platformName == QLatin1String("offscreen");
+}
+
+std::unique_ptr<Form1> startMonitor(const MonitorParts& parts) {
+  auto window = std::make_unique<Form1>(parts);
+  if (!window->load()) {
+    return nullptr;
+  }
+  window->show();
+  return window;
+}
+
+int runMonitor(const MonitorParts& parts) {
+  const std::unique_ptr<Form1> window = startMonitor(parts);
+  if (!window) {
+    return kFailureExitStatus;
+  }
+  const int status = QApplication::exec();
+  return window->failed() ? kFailureExitStatus : status;
+}
+
+}  // namespace orlo

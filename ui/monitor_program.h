@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <QString>
+
+#include "ui/form1.h"
+
+namespace orlo {
+
+// The program's status after a failure that was reported in a message box.
+inline constexpr int kFailureExitStatus = 1;
+
+// The platform to ask Qt for, chosen before QApplication exists from the values of
+// QT_QPA_PLATFORM, WAYLAND_DISPLAY and DISPLAY (nothing for an unset variable). In a Wayland
+// session that also offers X11 (XWayland) the X11 platform is preferred, since a native Wayland
+// window cannot be kept above the others; Wayland stays as the fallback. Nothing means Qt's own
+// choice; a platform the user picked is never overridden.
+std::optional<std::string> preferredPlatform(const std::optional<std::string>& qpaPlatform,
+                                             const std::optional<std::string>& waylandDisplay,
+                                             const std::optional<std::string>& display);
+
+// Whether windows on this Qt platform can be kept above the others.
+bool platformKeepsWindowsOnTop(const QString& platformName);
+
+// Start-up: creates the window (its timer starts counting), runs its load handler (settings,
+// which may run the always-on-top command, then the first sweep) and only then shows it.
+// Returns nothing when the load failed: the failure has been reported and the window was never
+// shown.
+std::unique_ptr<Form1> startMonitor(const MonitorParts& parts);
+
+// Start-up, then the event loop until the window is closed. Returns the program's exit status:
+// 0, or kFailureExitStatus after a reported failure. Needs a QApplication.
+int runMonitor(const MonitorParts& parts);
+
+}  // namespace orlo

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include "core/monitor_view.h"
+
+namespace orlo {
+
+// What a lamp says about its slot's last probe, in words a user can act on. Every wording the
+// lamps use lives in probe_report_text.cpp.
+
+// Before the first sweep has reached the slot.
+QString notCheckedYetText();
+
+// The outcome of the slot's last probe. executablePath names the program in the advice given
+// when ICMP sockets are not permitted for this user.
+QString probeReportText(const ProbeReport& report, const QString& executablePath);
+
+// The accessible name of lamp slot (0 to 9): "Host 1" to "Host 10".
+QString lampAccessibleName(int slot);
+
+}  // namespace orlo
