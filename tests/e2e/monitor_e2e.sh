@@ -1,0 +1,205 @@
+#!/usr/bin/env bash
+# The monitor as a user runs it: the real orlo-monitor on its own Xvfb display under openbox,
+# with its own settings file. Checks the lamps on screen, always-on-top from the first map,
+# ">>", unticking "Window always on top." and closing through the window manager with an edit.
+# Saves screenshots of the collapsed and the expanded window.
+#
+# usage: monitor_e2e.sh ORLO_MONITOR FIRST_MAP_STATE SCREENSHOT_DIR
+# Exits 0 on success, 1 on a failed check, 77 (skip) only when this user may not send ICMP at
+# all, which never holds for root.
+set -euo pipefail
+
+monitor=$1
+first_map_state=$2
+screenshots=$3
+convert=${ORLO_IMAGEMAGICK_CONVERT:-/usr/bin/convert}
+title='Orlo - IP Monitor'
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+step() { echo "-- $*"; }
+
+# Waits until the command succeeds, trying every 0.1 s for at most $1 seconds.
+wait_for() {
+  local seconds=$1
+  shift
+  local tries=$((seconds * 10))
+  while ((tries-- > 0)); do
+    if "$@"; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+for tool in Xvfb openbox xdotool xprop xwininfo import "$convert" "$monitor" "$first_map_state"; do
+  command -v "$tool" >/dev/null || fail "$tool is missing"
+done
+
+# ICMP to 127.0.0.1 needs root, the raw-socket capability or an open ping_group_range.
+if [ "$(id -u)" -ne 0 ]; then
+  read -r low high </proc/sys/net/ipv4/ping_group_range
+  gid=$(id -g)
+  if ! { [ "$gid" -ge "$low" ] && [ "$gid" -le "$high" ]; } &&
+    ! getcap "$monitor" 2>/dev/null | grep -q cap_net_raw; then
+    echo "SKIP: this user may not send ICMP echo requests (see the README); root always may"
+    exit 77
+  fi
+fi
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  local pid
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    pid=${pids[i]}
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in "${pids[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+step "start Xvfb on a free display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for 20 grep -qs '^[0-9]' "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_FONT_DPI
+echo "display $DISPLAY"
+
+step "start openbox"
+mkdir -p "$work/home"
+HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" openbox --sm-disable \
+  >"$work/openbox.log" 2>&1 &
+pids+=($!)
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wait_for 20 wm_running || fail "openbox did not start: $(cat "$work/openbox.log")"
+
+step "settings of an earlier run"
+config="$work/config"
+mkdir -p "$config/Orlo"
+settings="$config/Orlo/Orlo.conf"
+cat >"$settings" <<'CONF'
+[Monitor]
+ip0=127.0.0.1
+ipen0=1
+ip1=abc
+ipen1=1
+ip2=127.0.0.2
+ipen2=0
+CONF
+
+step "start the watcher of the first map, then the monitor"
+"$first_map_state" "$title" 30 >"$work/first_map.log" 2>&1 &
+watcher=$!
+pids+=("$watcher")
+wait_for 10 grep -q '^ready' "$work/first_map.log" || fail "the map watcher did not start"
+
+XDG_CONFIG_HOME="$config" "$monitor" >"$work/monitor.log" 2>&1 &
+monitor_pid=$!
+pids+=("$monitor_pid")
+
+watcher_status=0
+wait "$watcher" || watcher_status=$?
+cat "$work/first_map.log"
+[ "$watcher_status" -eq 0 ] || fail "_NET_WM_STATE_ABOVE was not set from the first map"
+window=$(sed -n 's/^window //p' "$work/first_map.log")
+[ -n "$window" ] || fail "the watcher named no window"
+
+# Client geometry: absolute position and size.
+geometry() {
+  xwininfo -id "$window" | awk '
+    /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+    /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
+}
+# The hex colours of pixels at client coordinates "x,y" in a fresh screenshot.
+shot() { import -window root "$1"; }
+pixels() {
+  local image=$1
+  shift
+  local format=""
+  for point in "$@"; do
+    format+="%[hex:p{$((x0 + ${point%,*})),$((y0 + ${point#*,}))}] "
+  done
+  "$convert" "$image" -format "${format% }" info:
+}
+# Crops the window with its frame out of a screenshot.
+crop_window() {
+  local extents left right top bottom
+  extents=$(xprop -id "$window" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+  read -r left right top bottom <<<"$extents"
+  read -r x0 y0 width height < <(geometry)
+  "$convert" "$1" -crop "$((width + left + right))x$((height + top + bottom))+$((x0 - left))+$((y0 - top))" \
+    +repage "$2"
+}
+
+read -r x0 y0 width height < <(geometry)
+echo "window $window at $x0,$y0 size ${width}x$height"
+[ "$width" -eq 187 ] && [ "$height" -eq 55 ] || fail "client area ${width}x$height, not 187x55"
+
+step "lamps: 127.0.0.1 green, abc red, 127.0.0.2 and the empty slots black"
+# Lamp centres: 17-pixel circles at 8 + 24 * column, rows at 8 and 32.
+lamp_centres=()
+for slot in 0 1 2 3 4 5 6 7 8 9; do
+  lamp_centres+=("$((16 + 24 * (slot % 5))),$((16 + 24 * (slot / 5)))")
+done
+expected_lamps="00FF00 FF0000 000000 000000 000000 000000 000000 000000 000000 000000"
+lamps_shown() {
+  shot "$work/collapsed.png"
+  [ "$(pixels "$work/collapsed.png" "${lamp_centres[@]}")" = "$expected_lamps" ]
+}
+if ! wait_for 10 lamps_shown; then
+  fail "lamps $(pixels "$work/collapsed.png" "${lamp_centres[@]}"), expected $expected_lamps"
+fi
+xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "not above after start-up"
+mkdir -p "$screenshots"
+crop_window "$work/collapsed.png" "$screenshots/monitor-collapsed.png"
+
+step "\">>\" expands to every row, keeping width and position"
+xdotool mousemove --window "$window" 152 16 click 1
+expanded() { [ "$(geometry)" = "$x0 $y0 187 343" ]; }
+wait_for 10 expanded || fail "after \">>\" the window is $(geometry), expected $x0 $y0 187 343"
+# The ten address boxes, the interval box: white inside, so drawn and visible. Check2 ends at 337.
+boxes=("120,65")
+for slot in 0 1 2 3 4 5 6 7 8 9; do
+  boxes+=("170,$((89 + 24 * slot))")
+done
+sleep 0.5
+shot "$work/expanded.png"
+white=$(printf 'FFFFFF %.0s' "${boxes[@]}")
+[ "$(pixels "$work/expanded.png" "${boxes[@]}")" = "${white% }" ] ||
+  fail "boxes not all visible: $(pixels "$work/expanded.png" "${boxes[@]}")"
+crop_window "$work/expanded.png" "$screenshots/monitor-expanded.png"
+
+step "unticking \"Window always on top.\" drops ABOVE and does not move the window"
+xdotool mousemove --window "$window" 16 328 click 1
+not_above() { ! xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
+wait_for 10 not_above || fail "still above after unticking"
+sleep 0.3
+[ "$(geometry)" = "$x0 $y0 187 343" ] || fail "the window moved or changed size: $(geometry)"
+
+step "edit an address, close through the window manager"
+xdotool mousemove --window "$window" 108 161 click 1
+xdotool type --delay 30 '127.0.0.9'
+xdotool key --clearmodifiers alt+F4
+exited() { ! kill -0 "$monitor_pid" 2>/dev/null; }
+wait_for 20 exited || fail "the monitor did not end after alt+F4"
+monitor_status=0
+wait "$monitor_pid" || monitor_status=$?
+[ "$monitor_status" -eq 0 ] || fail "the monitor ended with status $monitor_status: $(cat "$work/monitor.log")"
+
+grep -qx 'ip3=127.0.0.9' "$settings" || fail "the edit was not saved: $(cat "$settings")"
+grep -qx 'ontop=0' "$settings" || fail "the unticked on-top was not saved"
+grep -qx 'ip1=abc' "$settings" || fail "slot 1 lost its address"
+grep -qx 'ipen2=0' "$settings" || fail "slot 2 was not saved unticked"
+echo "saved settings:"
+cat "$settings"
+echo "screenshots in $screenshots"
+echo "PASS"
