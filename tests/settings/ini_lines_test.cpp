@@ -21,6 +21,9 @@ struct LinesCase {
   std::map<std::string, std::string> monitorValues;  // raw texts under [Monitor]
   std::optional<std::size_t> malformedLine;
 };
+void PrintTo(const LinesCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class IniLines : public testing::TestWithParam<LinesCase> {};
 

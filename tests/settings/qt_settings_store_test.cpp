@@ -68,6 +68,9 @@ struct TextCase {
   const char* name;
   std::string text;
 };
+void PrintTo(const TextCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class ExactText : public testing::TestWithParam<TextCase> {};
 
@@ -137,6 +140,9 @@ struct HandEditedCase {
   std::string file;
   std::string ip0;  // what get("ip0") gives with the default "<absent>"
 };
+void PrintTo(const HandEditedCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class HandEditedFile : public testing::TestWithParam<HandEditedCase> {};
 
@@ -202,6 +208,9 @@ struct BadOnTopFileCase {
   std::string line;
   std::string shownValue;
 };
+void PrintTo(const BadOnTopFileCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class BadOnTopInFile : public testing::TestWithParam<BadOnTopFileCase> {};
 
@@ -233,6 +242,9 @@ struct CorruptCase {
   std::string file;
   std::string faultyLine;  // how the message names the line
 };
+void PrintTo(const CorruptCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class CorruptFile : public testing::TestWithParam<CorruptCase> {};
 
@@ -305,6 +317,9 @@ struct WriteFailureCase {
   bool diskFull;      // the save runs under a file size limit, as on a full disk
   std::string named;  // what the message names, relative to the folder ("" for the folder)
 };
+void PrintTo(const WriteFailureCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class WriteFailure : public testing::TestWithParam<WriteFailureCase> {};
 
@@ -596,6 +611,9 @@ struct JunkCase {
   std::function<std::string()> file;
   std::optional<std::string> ip0;  // when set, the load must succeed with this text
 };
+void PrintTo(const JunkCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class JunkFile : public testing::TestWithParam<JunkCase> {};
 
@@ -654,6 +672,9 @@ struct LocationCase {
   std::optional<std::string> configHome;  // XDG_CONFIG_HOME, or unset
   std::string expected;                   // with HOME=/home/orlo-test
 };
+void PrintTo(const LocationCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class DefaultFilePath : public testing::TestWithParam<LocationCase> {};
 

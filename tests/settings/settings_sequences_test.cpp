@@ -61,6 +61,9 @@ struct LoadCase {
   std::vector<std::pair<std::string, std::string>> stored;
   std::function<void(ViewState&)> change;  // from the first-run state
 };
+void PrintTo(const LoadCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class LoadFromStore : public testing::TestWithParam<LoadCase> {};
 
@@ -157,6 +160,9 @@ struct BadOnTopCase {
   std::string stored;
   const char* problem;
 };
+void PrintTo(const BadOnTopCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class LoadBadOnTop : public testing::TestWithParam<BadOnTopCase> {};
 
