@@ -272,12 +272,17 @@ void QtSettingsStore::commit() {
     throw SettingsError("The settings were not saved, because the settings file " + filePath_ +
                         " could not be read when they were loaded. It has been left as it was.");
   }
+  if (staged.empty()) {
+    return;
+  }
   try {
     writeFile(staged);
   } catch (const FileProblem& problem) {
     throw SettingsError(std::string("The settings could not be saved: ") + problem.what() +
                         " Nothing in the settings file has changed.");
   }
+  // Later gets read the file as it now is.
+  snapshot_.reset();
 }
 
 void QtSettingsStore::writeFile(const std::vector<StagedValue>& staged) const {

@@ -16,14 +16,15 @@ namespace orlo {
 // Section names and keys must be non-empty and free of '/' and '\'.
 //
 // Reading. The first get reads the whole file once, as one snapshot, and checks all of it; later
-// gets answer from that snapshot. A file that does not exist reads as empty (every get gives its
-// default). A file that cannot be read, or that QSettings cannot parse anywhere, fails the get
-// with a SettingsError naming the file (and the faulty line, when there is one). A value that
-// QSettings would hand out as anything but text - a hand-edited "ip0=10.0.0.1, 10.0.0.2"
-// becomes a list - comes back as the text that stands after '=' on its line in the file.
-// Reading never writes anything next to the file.
+// gets answer from that snapshot until a commit succeeds. A file that does not exist reads as empty
+// (every get gives its default). A file that cannot be read, or that QSettings cannot parse
+// anywhere, fails the get with a SettingsError naming the file (and the faulty line, when there is
+// one). A value that QSettings would hand out as anything but text - a hand-edited
+// "ip0=10.0.0.1, 10.0.0.2" becomes a list - comes back as the text that stands after '=' on its
+// line in the file. Reading never writes anything next to the file.
 //
-// Saving. save() only stages; commit() writes every staged value at once. Under the lock file
+// Saving. save() only stages; commit() writes every staged value at once, and with nothing
+// staged does not touch the file. Under the lock file
 // QSettings uses ("<file>.lock"), it writes a new copy next to the file: the current file with
 // the staged values merged in by QSettings. It then reads the copy back and checks that it holds
 // exactly the old settings with the new values, makes it durable, and renames it over the file.

@@ -416,6 +416,21 @@ TEST(AtomicSave, ReplacesTheFileWithANewOneAndNeverWritesIntoTheOld) {
   EXPECT_EQ(folder.names(), (std::vector<std::string>{"Orlo.conf", "old-link"}));
 }
 
+TEST(AtomicSave, AStoreReadsWhatItSavedAndAnEmptyCommitWritesNothing) {
+  TempFolder folder;
+  const std::string path = folder.file("Orlo.conf");
+  writeBytes(path, "; kept as typed\n[Monitor]\nip0=old\n");
+  QtSettingsStore store(path);
+  ASSERT_EQ(getText(store, "ip0"), "old");
+
+  store.commit();
+  EXPECT_EQ(readBytes(path), "; kept as typed\n[Monitor]\nip0=old\n");
+
+  store.save(kSettingsApplication, kSettingsSection, "ip0", "new");
+  store.commit();
+  EXPECT_EQ(getText(store, "ip0"), "new");
+}
+
 TEST(AtomicSave, CreatesTheFolderAndAFileOnlyItsOwnerCanRead) {
   TempFolder folder;
   const std::string path = folder.file("Orlo/Orlo.conf");
