@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QWindow>
 
@@ -374,8 +375,11 @@ void Form1::reportFatal(QWidget* parent, const QString& what, const std::excepti
                           QStringLiteral("Orlo - IP Monitor %1 and ends now.\n\n%2")
                               .arg(what, QString::fromUtf8(failure.what())),
                           QMessageBox::Critical});
-  // Ends the event loop with status 1; before the loop runs the caller sees failed().
-  QCoreApplication::exit(1);
+  // Ends the running event loop with status 1. Before the loop runs (a failed load) there is
+  // nothing to end: the start-up sees failed() instead, and a later loop is not cut short.
+  if (QThread::currentThread()->loopLevel() > 0) {
+    QCoreApplication::exit(1);
+  }
 }
 
 void Form1::endAfterFailure(const QString& what, const std::exception& failure) {

@@ -13,6 +13,8 @@ monitor=$1
 first_map_state=$2
 screenshots=$3
 convert=${ORLO_IMAGEMAGICK_CONVERT:-/usr/bin/convert}
+# Only read by a sanitizer build of the monitor.
+export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 title='Orlo - IP Monitor'
 
 fail() {

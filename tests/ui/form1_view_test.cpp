@@ -246,6 +246,26 @@ TEST_F(Form1ViewTest, CheckingOnTopKeepsTheNativeWindowAndItsPlace) {
   window.close();
 }
 
+TEST_F(Form1ViewTest, CheckingOnTopActivatesTheWindow) {
+  window.show();
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  ASSERT_FALSE(window.isActiveWindow());
+
+  window.setOnTopValue(1);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+
+  // Unchecking leaves the activation as it is.
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  check2()->click();
+  QTest::qWait(20);
+  EXPECT_TRUE(other.isActiveWindow());
+  window.close();
+}
+
 TEST(Form1WithoutOnTopTest, TheBoxStoresItsValueAndSaysTheDesktopDoesNotAllowIt) {
   MemorySettingsStore store;
   ScriptedEcho echo;

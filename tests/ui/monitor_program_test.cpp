@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 #include "settings/memory_settings_store.h"
@@ -78,7 +79,9 @@ class MonitorProgramTest : public ::testing::Test {
   MonitorParts parts{store, echo, messages, true};
 
   // Runs the program; the action runs on the event loop's first turn, with the window.
-  int runWith(const std::function<void(Form1&)>& action) {
+  int runWith(const std::function<void(Form1&)>& action) { return runWith(parts, action); }
+
+  static int runWith(const MonitorParts& program, const std::function<void(Form1&)>& action) {
     QTimer driver;
     driver.setSingleShot(true);
     QObject::connect(&driver, &QTimer::timeout, [&] {
@@ -91,7 +94,7 @@ class MonitorProgramTest : public ::testing::Test {
       action(*window);
     });
     driver.start(0);
-    return runMonitor(parts);
+    return runMonitor(program);
   }
 
   template <typename T>
@@ -219,6 +222,33 @@ TEST_F(MonitorProgramTest, AFailingSaveIsReportedAndTheProgramEndsWithStatusOne)
   EXPECT_EQ(messages.shown[0].content.icon, QMessageBox::Critical);
   EXPECT_NE(messages.shown[0].content.text.toStdString().find("could not save"), std::string::npos);
   EXPECT_EQ(stored(store, "ip0"), "kept");
+}
+
+// Shows failure reports, but cannot show the about box.
+class BrokenAboutPresenter final : public MessagePresenter {
+ public:
+  std::vector<MessageBoxContent> failures;
+  void show(QWidget*, const MessageBoxContent& content) override {
+    if (content.title == QLatin1String("Orlo - Monitor")) {
+      throw std::runtime_error("no message box today");
+    }
+    failures.push_back(content);
+  }
+};
+
+TEST_F(MonitorProgramTest, AFailingAboutBoxIsReportedAndEndsTheProgramAfterSaving) {
+  BrokenAboutPresenter broken;
+  const int status = runWith({store, echo, broken, true}, [](Form1& window) {
+    control<QLineEdit>(window, QStringLiteral("Text1_5"))->setText(QStringLiteral("kept"));
+    QTest::mouseClick(control<QPushButton>(window, QStringLiteral("Command2")), Qt::LeftButton);
+  });
+  EXPECT_EQ(status, kFailureExitStatus);
+  ASSERT_EQ(broken.failures.size(), 1u);
+  const std::string text = broken.failures[0].text.toStdString();
+  EXPECT_NE(text.find("about box"), std::string::npos) << text;
+  EXPECT_NE(text.find("no message box today"), std::string::npos) << text;
+  // Ending the program closed the window, and closing saved the user's edit.
+  EXPECT_EQ(stored(store, "ip5"), "kept");
 }
 
 TEST_F(MonitorProgramTest, FirstClickExpandsSecondCollapsesAnOddHeightExpands) {
