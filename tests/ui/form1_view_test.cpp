@@ -284,14 +284,6 @@ TEST(Form1WithoutOnTopTest, TheBoxStoresItsValueAndSaysTheDesktopDoesNotAllowIt)
   EXPECT_TRUE(native == nullptr || !native->flags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
-TEST(Form1WithOnTopTest, TheBoxHasNoExcuseInItsTooltip) {
-  MemorySettingsStore store;
-  ScriptedEcho echo;
-  RecordingPresenter messages;
-  Form1 window{{store, echo, messages, true}};
-  EXPECT_TRUE(window.findChild<QCheckBox*>(QStringLiteral("Check2"))->toolTip().isEmpty());
-}
-
 TEST_F(Form1ViewTest, LampsPaintTheExactRgbOfTheirColour) {
   const struct {
     LampColor color;

@@ -364,29 +364,6 @@ TEST_F(MonitorProgramTest, ATickBeforeTheFirstPaintWaitsForItAndCountsOnce) {
   window.close();
 }
 
-TEST_F(MonitorProgramTest, EverySweepIsPaintedBeforeTheNextTickIsHandled) {
-  preset(store, {{"ip0", "127.0.0.1"}, {"ipen0", "1"}, {"refresh", "-1"}});
-  echo.statusOf["127.0.0.1"] = ip_status::kSuccess;
-  std::vector<int> paintsAtSweep;
-  std::unique_ptr<EventLog> paints;
-  echo.onStartSockets = [&] { paintsAtSweep.push_back(paints ? paints->count : 0); };
-  // Each sweep outlasts the interval, so the next tick is already due when it ends.
-  echo.onProbe = [](const std::string&) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-  };
-  Form1 window{parts};
-  paints = std::make_unique<EventLog>(&window, QEvent::Paint);
-  ASSERT_TRUE(window.load());
-  window.show();
-  // A negative interval makes every tick sweep: the first two ticks after start-up.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return echo.sweeps >= 4; }, kWaitMs));
-  window.close();
-  for (std::size_t sweep = 2; sweep < paintsAtSweep.size(); ++sweep) {
-    SCOPED_TRACE(sweep);
-    EXPECT_GT(paintsAtSweep[sweep], paintsAtSweep[sweep - 1]);
-  }
-}
-
 TEST_F(MonitorProgramTest, AfterALongSweepOneTickComesAtOnceAndNoBurst) {
   // Every tick sweeps; the sweep of the first tick blocks for two and a half intervals.
   preset(store, {{"ip0", "127.0.0.1"}, {"ipen0", "1"}, {"refresh", "-1"}});

@@ -42,11 +42,6 @@ TEST(ProbeReportTextTest, NoSocketNamesBothFixesAndTheExecutable) {
       << text;
 }
 
-TEST(ProbeReportTextTest, LampNamesCountFromOne) {
-  EXPECT_EQ(lampAccessibleName(0), QStringLiteral("Host 1"));
-  EXPECT_EQ(lampAccessibleName(9), QStringLiteral("Host 10"));
-}
-
 TEST(PreferredPlatformTest, X11IsPreferredOnlyWhenBothDisplaysAreThereAndNoneWasPicked) {
   using Value = std::optional<std::string>;
   const struct {
