@@ -4,6 +4,7 @@
 
 #include <array>
 #include <functional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -84,6 +85,10 @@ struct SweepCase {
   std::vector<std::string> expectedProbes;
   std::array<LampColor, kSlotCount> expectedLamps;
 };
+
+void PrintTo(const SweepCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 // Hosts in 127.0.0.0/8 answer; every other text fails the way the real probe would.
 std::int32_t loopbackAnswers(const std::string& address, EchoReply&) {
@@ -329,6 +334,10 @@ struct ReportCase {
   ProbeReport expected;
   LampColor lamp;
 };
+
+void PrintTo(const ReportCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class SweepReports : public testing::TestWithParam<ReportCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "core/echo_probe.h"
@@ -54,6 +55,18 @@ struct ParseCase {
   std::string text;
   const char* expected;  // nullptr: does not parse
 };
+
+void PrintTo(const ParseCase& c, std::ostream* out) {
+  *out << '"';
+  for (const char ch : c.text) {
+    if (ch >= 0x20 && ch < 0x7F) {
+      *out << ch;
+    } else {
+      *out << "\\x" << std::hex << (static_cast<unsigned>(ch) & 0xFF) << std::dec;
+    }
+  }
+  *out << "\" -> " << (c.expected == nullptr ? "nothing" : c.expected);
+}
 
 class AddressParse : public testing::TestWithParam<ParseCase> {};
 

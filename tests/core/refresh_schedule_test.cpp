@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -68,6 +69,10 @@ struct LimitCase {
   std::int16_t laterLimit;
   std::string laterTextAfter;
 };
+
+void PrintTo(const LimitCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class LimitRules : public testing::TestWithParam<LimitCase> {};
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -290,6 +291,10 @@ struct QuoteCase {
   std::string text;
   std::string shown;
 };
+
+void PrintTo(const QuoteCase& c, std::ostream* out) {
+  *out << c.shown;
+}
 
 class MessageQuote : public testing::TestWithParam<QuoteCase> {};
 
