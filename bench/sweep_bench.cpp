@@ -4,6 +4,8 @@
 //   TenProbes        ten ProbeHost("127.0.0.1") calls in a row, on the same Module1;
 //   Sweep10SameHost  the sweep with 127.0.0.1 in every slot, which parts the cost of the sweep
 //                    itself from that of ten different destinations;
+//   SweepWithoutNet  the sweep over the ten loopback slots with an echo service that answers at
+//                    once without the network: what the sweep itself costs around its probes;
 //   Sweep10Silent    doping over ten ticked hosts that never answer, in network namespaces this
 //                    program builds and removes itself, against the ideal of 10 x 500 ms
 //                    (left out, with a note, where namespaces cannot be made: it needs root);
@@ -56,6 +58,7 @@ constexpr const char* kLoopback = "127.0.0.1";
 constexpr const char* kSweepLoopbackName = "Sweep10Loopback";
 constexpr const char* kTenProbesName = "TenProbes";
 constexpr const char* kSweepSameHostName = "Sweep10SameHost";
+constexpr const char* kSweepWithoutNetName = "SweepWithoutNet";
 constexpr const char* kSweepSilentName = "Sweep10Silent";
 constexpr double kProbeTimeoutMs = 500;
 constexpr int kLeakProbes = 10000;
@@ -72,6 +75,18 @@ std::vector<std::string> silentAddresses() {
   }
   return addresses;
 }
+
+// Answers every probe at once and sends nothing: leaves only the sweep's own work to time.
+class InstantEcho : public orlo::EchoService {
+ public:
+  bool StartSockets() override { return true; }
+  std::int32_t ProbeHost(const std::string& address, const std::string&,
+                         orlo::EchoReply& reply) override {
+    reply.setStatus(orlo::ip_status::kSuccess);
+    benchmark::DoNotOptimize(address.data());
+    return orlo::ip_status::kSuccess;
+  }
+};
 
 // Fills every slot with the address and ticks it.
 void watchAll(orlo::MemoryMonitorView& view, const std::vector<std::string>& addresses) {
@@ -194,12 +209,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void printRatios() const {
     std::printf("\nTime per sweep or per ten probes (real time, median where repeated):\n");
     for (const auto& [name, timing] : timings_) {
-      std::printf("  %-16s %12.3f ms\n", name.c_str(), timing.milliseconds);
+      std::printf("  %-16s %14.4f ms\n", name.c_str(), timing.milliseconds);
     }
     printRatio("Sweep10Loopback / TenProbes", find(kSweepLoopbackName), find(kTenProbesName));
     printRatio("Sweep10SameHost / TenProbes", find(kSweepSameHostName), find(kTenProbesName));
     printRatio("Sweep10Loopback / Sweep10SameHost", find(kSweepLoopbackName),
                find(kSweepSameHostName));
+    printRatio("SweepWithoutNet / TenProbes", find(kSweepWithoutNetName), find(kTenProbesName));
     printRatio("Sweep10Silent / ideal 10 x 500 ms", find(kSweepSilentName),
                orlo::kSlotCount * kProbeTimeoutMs);
     if (const auto silent = find(kSweepSilentName)) {
@@ -403,6 +419,17 @@ int main(int argc, char** argv) {
         ->MinTime(loopbackMinTime)
         ->Unit(benchmark::kMicrosecond);
   }
+
+  InstantEcho instantEcho;
+  benchmark::RegisterBenchmark(kSweepWithoutNetName,
+                               [&](benchmark::State& state) {
+                                 for (auto _ : state) {
+                                   orlo::doping(loopbackView, instantEcho);
+                                 }
+                               })
+      ->UseRealTime()
+      ->MinTime(loopbackMinTime)
+      ->Unit(benchmark::kMicrosecond);
 
   benchmark::RegisterBenchmark(kTenProbesName,
                                [&](benchmark::State& state) {
