@@ -3,8 +3,10 @@
 // asked, next to the same baseline showing one line of text (minimal_window --text), which tells
 // how much of the difference is the set-up of the fonts:
 //   start-up  from the fork of the program to the MapNotify of its top-level window, as seen by
-//             this driver on the display; repeated, the two programs taking turns, after one
-//             warm-up start of each that is not counted;
+//             this driver on the display, and the on-CPU time of the program's threads until
+//             then (/proc/<pid>/task/*/schedstat), which other load on the machine sways less;
+//             repeated, the programs taking turns, after one warm-up start of each that is not
+//             counted;
 //   memory    VmRSS (and RssAnon) from /proc/<pid>/status after the map and a settle time;
 //   idle CPU  the program and the empty baseline started once more and left side by side: the
 //             growth of utime+stime from /proc/<pid>/stat (clock ticks), of the threads' on-CPU
@@ -374,6 +376,7 @@ std::optional<CpuUse> cpuUse(pid_t pid) {
 
 struct StartSample {
   double startupMs = 0;
+  double onCpuToMapMs = 0;  // of the program's threads, read as soon as the map is seen
   long rssKb = 0;
   long rssAnonKb = 0;
 };
@@ -402,9 +405,11 @@ std::optional<StartSample> measureStart(Display& display, const Subject& subject
                  static_cast<long long>(kMapTimeout.count()), options.log.c_str());
     return std::nullopt;
   }
+  const auto cpuAtMap = cpuUse(child.pid());
   display.idle(milliseconds(options.settleMs));
   StartSample sample;
   sample.startupMs = std::chrono::duration<double, std::milli>(*mapped - forked).count();
+  sample.onCpuToMapMs = cpuAtMap ? static_cast<double>(cpuAtMap->onCpuNs) / 1e6 : -1;
   sample.rssKb = statusKilobytes(child.pid(), "VmRSS").value_or(-1);
   sample.rssAnonKb = statusKilobytes(child.pid(), "RssAnon").value_or(-1);
   return sample;
@@ -583,6 +588,8 @@ int main(int argc, char* argv[]) {
                 "Start-up, fork to window mapped (%d runs each after one warm-up, taking turns)",
                 options->runs);
   printSpreads(heading, "ms", subjects, [](const StartSample& s) { return s.startupMs; });
+  printSpreads("On-CPU time of the threads up to the map (less swayed by other load)", "ms",
+               subjects, [](const StartSample& s) { return s.onCpuToMapMs; });
   std::snprintf(heading, sizeof heading, "VmRSS %d ms after the map", options->settleMs);
   printSpreads(heading, "kB", subjects, [](const StartSample& s) { return double(s.rssKb); });
   std::snprintf(heading, sizeof heading, "RssAnon (of VmRSS) %d ms after the map",
