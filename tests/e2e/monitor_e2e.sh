@@ -81,7 +81,9 @@ mkdir -p "$work/home"
 HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" openbox --sm-disable \
   >"$work/openbox.log" 2>&1 &
 pids+=($!)
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+# openbox names itself on the root window before it handles map requests, and a window mapped
+# in between is never shown; it publishes its (empty) client list only once it handles them.
+wm_running() { xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q '(WINDOW)'; }
 wait_for 20 wm_running || fail "openbox did not start: $(cat "$work/openbox.log")"
 
 step "settings of an earlier run"
