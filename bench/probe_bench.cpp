@@ -25,12 +25,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench/timing_reporter.h"
 #include "core/echo_probe.h"
 
 extern char** environ;
@@ -157,58 +157,17 @@ bool runFping(const std::string& fping) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Shows the usual console table and keeps each benchmark's time per call for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  // Colours only on a terminal: a reporter of one's own does not follow --benchmark_color.
-  RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) != 0 ? OO_Defaults : OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.error_occurred) {
-        continue;
-      }
-      // With repetitions the median stands for the benchmark; otherwise its one run does.
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.run_type == Run::RT_Iteration || median) {
-        Timing& timing = timings_[run.run_name.function_name];
-        if (median || !timing.fromMedian) {
-          timing = {run.GetAdjustedRealTime(), benchmark::GetTimeUnitString(run.time_unit), median};
-        }
-      }
-    }
+// Times per call and the ratios against the floor and fping.
+void printRatios(const orlo::bench::TimingReporter& reporter) {
+  std::printf("\nTime per call (real time):\n");
+  for (const auto& [name, milliseconds] : reporter.milliseconds()) {
+    std::printf("  %-10s %10.2f us\n", name.c_str(), milliseconds * 1e3);
   }
-
-  void printRatios() const {
-    std::printf("\nTime per call (real time):\n");
-    for (const auto& [name, timing] : timings_) {
-      std::printf("  %-10s %10.1f %s\n", name.c_str(), timing.perCall, timing.unit.c_str());
-    }
-    printRatio("ProbeHost / floor", kProbeHostName, kFloorName);
-    printRatio("fping / ProbeHost", kFpingName, kProbeHostName);
-  }
-
- private:
-  struct Timing {
-    double perCall = 0;
-    std::string unit;
-    bool fromMedian = false;
-  };
-
-  void printRatio(const char* label, const char* numerator, const char* denominator) const {
-    const auto top = timings_.find(numerator);
-    const auto bottom = timings_.find(denominator);
-    if (top == timings_.end() || bottom == timings_.end() || bottom->second.perCall <= 0 ||
-        top->second.unit != bottom->second.unit) {
-      std::printf("  %-18s not measured\n", label);
-      return;
-    }
-    std::printf("  %-18s %8.2f\n", label, top->second.perCall / bottom->second.perCall);
-  }
-
-  std::map<std::string, Timing> timings_;
-};
+  orlo::bench::printRatio("ProbeHost / floor", reporter.milliseconds(kProbeHostName),
+                          reporter.milliseconds(kFloorName), 18);
+  orlo::bench::printRatio("fping / ProbeHost", reporter.milliseconds(kFpingName),
+                          reporter.milliseconds(kProbeHostName), 18);
+}
 
 }  // namespace
 
@@ -273,9 +232,9 @@ int main(int argc, char** argv) {
     std::printf("fping is not installed (apt-get install fping): its baseline is left out\n");
   }
 
-  RatioReporter reporter;
+  orlo::bench::TimingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  reporter.printRatios();
+  printRatios(reporter);
   return 0;
 }

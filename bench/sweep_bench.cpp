@@ -42,6 +42,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/timing_reporter.h"
 #include "core/check_sweep.h"
 #include "core/echo_probe.h"
 #include "core/memory_monitor_view.h"
@@ -183,84 +184,26 @@ class LabKeeper {
   std::thread watcher_;
 };
 
-// Shows the usual console table and keeps each benchmark's time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  // Colours only on a terminal: a reporter of one's own does not follow --benchmark_color.
-  RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) != 0 ? OO_Defaults : OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.error_occurred) {
-        continue;
-      }
-      // With repetitions the median stands for the benchmark; otherwise its one run does.
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.run_type == Run::RT_Iteration || median) {
-        Timing& timing = timings_[run.run_name.function_name];
-        if (median || !timing.fromMedian) {
-          timing = {run.GetAdjustedRealTime() * toMilliseconds(run.time_unit), median};
-        }
-      }
-    }
+// Times per sweep or per ten probes and the ratios between them.
+void printRatios(const orlo::bench::TimingReporter& reporter) {
+  using orlo::bench::printRatio;
+  const auto find = [&reporter](const char* name) { return reporter.milliseconds(name); };
+  std::printf("\nTime per sweep or per ten probes (real time, median where repeated):\n");
+  for (const auto& [name, milliseconds] : reporter.milliseconds()) {
+    std::printf("  %-16s %14.4f ms\n", name.c_str(), milliseconds);
   }
-
-  void printRatios() const {
-    std::printf("\nTime per sweep or per ten probes (real time, median where repeated):\n");
-    for (const auto& [name, timing] : timings_) {
-      std::printf("  %-16s %14.4f ms\n", name.c_str(), timing.milliseconds);
-    }
-    printRatio("Sweep10Loopback / TenProbes", find(kSweepLoopbackName), find(kTenProbesName));
-    printRatio("Sweep10SameHost / TenProbes", find(kSweepSameHostName), find(kTenProbesName));
-    printRatio("Sweep10Loopback / Sweep10SameHost", find(kSweepLoopbackName),
-               find(kSweepSameHostName));
-    printRatio("SweepWithoutNet / TenProbes", find(kSweepWithoutNetName), find(kTenProbesName));
-    printRatio("Sweep10Silent / ideal 10 x 500 ms", find(kSweepSilentName),
-               orlo::kSlotCount * kProbeTimeoutMs);
-    if (const auto silent = find(kSweepSilentName)) {
-      std::printf("  %-34s %8.1f ms\n", "Sweep10Silent - ideal (overhead)",
-                  *silent - orlo::kSlotCount * kProbeTimeoutMs);
-    }
+  printRatio("Sweep10Loopback / TenProbes", find(kSweepLoopbackName), find(kTenProbesName));
+  printRatio("Sweep10SameHost / TenProbes", find(kSweepSameHostName), find(kTenProbesName));
+  printRatio("Sweep10Loopback / Sweep10SameHost", find(kSweepLoopbackName),
+             find(kSweepSameHostName));
+  printRatio("SweepWithoutNet / TenProbes", find(kSweepWithoutNetName), find(kTenProbesName));
+  printRatio("Sweep10Silent / ideal 10 x 500 ms", find(kSweepSilentName),
+             orlo::kSlotCount * kProbeTimeoutMs);
+  if (const auto silent = find(kSweepSilentName)) {
+    std::printf("  %-34s %8.1f ms\n", "Sweep10Silent - ideal (overhead)",
+                *silent - orlo::kSlotCount * kProbeTimeoutMs);
   }
-
- private:
-  struct Timing {
-    double milliseconds = 0;
-    bool fromMedian = false;
-  };
-
-  static double toMilliseconds(benchmark::TimeUnit unit) {
-    switch (unit) {
-      case benchmark::kNanosecond:
-        return 1e-6;
-      case benchmark::kMicrosecond:
-        return 1e-3;
-      case benchmark::kMillisecond:
-        return 1;
-      case benchmark::kSecond:
-        return 1e3;
-    }
-    return 1;
-  }
-
-  std::optional<double> find(const char* name) const {
-    const auto found = timings_.find(name);
-    return found == timings_.end() ? std::nullopt
-                                   : std::optional<double>(found->second.milliseconds);
-  }
-
-  static void printRatio(const char* label, std::optional<double> top,
-                         std::optional<double> bottom) {
-    if (!top || !bottom || *bottom <= 0) {
-      std::printf("  %-34s not measured\n", label);
-      return;
-    }
-    std::printf("  %-34s %8.3f\n", label, *top / *bottom);
-  }
-
-  std::map<std::string, Timing> timings_;
-};
+}
 
 struct Footprint {
   long openDescriptors = -1;
@@ -488,13 +431,13 @@ int main(int argc, char** argv) {
     std::printf("The silent sweep is left out: %s\n", silentUnavailable.c_str());
   }
 
-  RatioReporter reporter;
+  orlo::bench::TimingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   if (const std::string failure = keeper.remove(); !failure.empty()) {
     std::fprintf(stderr, "%s\n", failure.c_str());
   }
-  reporter.printRatios();
+  printRatios(reporter);
   measureGrowth(module);
   return 0;
 }
