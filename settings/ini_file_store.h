@@ -26,11 +26,12 @@ namespace orlo {
 // not touched. Otherwise the new bytes go to a new file in the same folder through QSaveFile,
 // which takes the file's place in one rename: on Linux an unnamed O_TMPFILE that is linked in
 // only when complete, so a failed or killed save leaves the old file byte for byte and, in all
-// but the moment between that link and the rename, nothing else. The new file gets the old
-// file's mode, and its owner and group as far as the process may set them; a new file is
-// readable and writable by its owner only, in a folder created as needed. A symbolic link is
-// kept and the file it points to is replaced. A failure throws SettingsError naming the file and
-// giving the system's reason; the staged values are dropped either way.
+// but the moment between that link and the rename, nothing else. (On a file system without
+// O_TMPFILE, Qt writes a named Orlo.conf.XXXXXX instead, which a killed save leaves behind.) The
+// new file gets the old file's mode, and its owner and group as far as the process may set them; a
+// new file is readable and writable by its owner only, in a folder created as needed. A symbolic
+// link is kept and the file it points to is replaced. A failure throws SettingsError naming the
+// file and giving the system's reason; the staged values are dropped either way.
 class IniFileStore : public SettingsStore {
  public:
   explicit IniFileStore(std::string filePath);
