@@ -10,7 +10,7 @@
 #include <QPixmap>
 
 #include "core/echo_probe.h"
-#include "settings/qt_settings_store.h"
+#include "settings/ini_file_store.h"
 #include "ui/about_box.h"
 #include "ui/message_presenter.h"
 #include "ui/monitor_program.h"
@@ -43,7 +43,7 @@ int main(int argc, char* argv[]) {
 
   orlo::MessageBoxPresenter messages;
   try {
-    orlo::QtSettingsStore settings(orlo::QtSettingsStore::defaultFilePath());
+    orlo::IniFileStore settings(orlo::IniFileStore::defaultFilePath());
     orlo::Module1 echo;
     return orlo::runMonitor(
         {settings, echo, messages, orlo::platformKeepsWindowsOnTop(QApplication::platformName())});

@@ -1,46 +1,69 @@
-// Loads the settings from a file with arbitrary contents. A load either succeeds or fails with
-// a SettingsError; anything else (a crash, another exception, a file changed by loading) is a
-// finding.
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+// Reads arbitrary bytes as a settings file and sets one of its values. Reading never fails, so
+// every other outcome is a finding: a crash, a file that changes when it is only read, a value
+// that does not read back exactly as it was set, or another key that changes with it.
+//
+// Input: one byte that picks the key, one that gives the length of the value, the value, and
+// the file.
+#include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
 
-#include "core/memory_monitor_view.h"
-#include "settings/qt_settings_store.h"
-#include "settings/settings_sequences.h"
+#include "settings/ini_document.h"
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+constexpr std::string_view kSection = "Monitor";
+
+std::array<std::string, 22> monitorKeys() {
+  std::array<std::string, 22> keys;
+  for (int slot = 0; slot < 10; ++slot) {
+    keys[2 * slot] = "ip" + std::to_string(slot);
+    keys[2 * slot + 1] = "ipen" + std::to_string(slot);
+  }
+  keys[20] = "refresh";
+  keys[21] = "ontop";
+  return keys;
+}
+
+void require(bool holds) {
+  if (!holds) {
+    std::abort();
+  }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const QTemporaryDir folder;
-  const QString path = QDir(folder.path()).filePath(QStringLiteral("Orlo.conf"));
-  const QByteArray contents(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-  {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(contents) != contents.size()) {
-      std::abort();
+  static const std::array<std::string, 22> keys = monitorKeys();
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  if (input.size() < 2) {
+    return 0;
+  }
+  const std::string& key = keys[static_cast<unsigned char>(input[0]) % keys.size()];
+  const std::size_t valueLength =
+      std::min<std::size_t>(static_cast<unsigned char>(input[1]), input.size() - 2);
+  const std::string_view value = input.substr(2, valueLength);
+  const std::string_view file = input.substr(2 + valueLength);
+
+  orlo::ini::Document document(file);
+  require(document.bytes() == file);
+  std::array<std::optional<std::string>, 22> before;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    before[i] = document.value(kSection, keys[i]);
+  }
+
+  document.setValue(kSection, key, value);
+  const orlo::ini::Document reread(document.bytes());
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i] == key) {
+      require(document.value(kSection, key) == value);
+      require(reread.value(kSection, key) == value);
+    } else {
+      require(reread.value(kSection, keys[i]) == before[i]);
     }
-  }
-  orlo::MemoryMonitorView view;
-  orlo::QtSettingsStore store(path.toStdString());
-  try {
-    orlo::loadSettings(view, store);
-  } catch (const orlo::SettingsError&) {
-    // A clear refusal is one of the two expected outcomes.
-  }
-  if (readAll(path) != contents) {
-    std::abort();
   }
   return 0;
 }
