@@ -44,7 +44,7 @@
 #include "core/check_sweep.h"
 #include "core/echo_probe.h"
 #include "core/memory_monitor_view.h"
-#include "tests/core/netns_topology.h"
+#include "tests/support/netns_topology.h"
 
 namespace {
 

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "core/echo_probe.h"
-#include "tests/core/icmp_responder.h"
-#include "tests/core/netns_topology.h"
+#include "tests/support/icmp_responder.h"
+#include "tests/support/netns_topology.h"
 
 namespace orlo {
 

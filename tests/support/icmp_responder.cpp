@@ -1,4 +1,4 @@
-#include "tests/core/icmp_responder.h"
+#include "tests/support/icmp_responder.h"
 
 #include <linux/icmp.h>
 #include <netinet/ip.h>
@@ -12,7 +12,7 @@
 #include <deque>
 #include <span>
 
-#include "tests/core/netns_topology.h"
+#include "tests/support/netns_topology.h"
 
 namespace orlo::testing_netns {
 

@@ -1,4 +1,4 @@
-#include "tests/core/netns_topology.h"
+#include "tests/support/netns_topology.h"
 
 #include <dirent.h>
 #include <fcntl.h>
