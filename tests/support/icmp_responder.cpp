@@ -1,17 +1,16 @@
 #include "tests/support/icmp_responder.h"
 
-#include <linux/icmp.h>
-#include <netinet/ip.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
-#include <span>
 
+#include "core/icmp_packet.h"
+#include "core/unique_fd.h"
 #include "tests/support/netns_topology.h"
 
 namespace orlo::testing_netns {
@@ -22,104 +21,45 @@ namespace {
 constexpr std::chrono::seconds kLifetime{15};
 constexpr int kMaxCaptured = 32;
 constexpr std::chrono::milliseconds kIdlePoll{20};
-constexpr std::size_t kIpHeaderSize = 20;
-constexpr std::size_t kIcmpHeaderSize = 8;
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  int fd() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-std::uint16_t checksum(std::span<const std::uint8_t> data) {
-  std::uint32_t sum = 0;
-  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-    sum += static_cast<std::uint32_t>(data[i] << 8 | data[i + 1]);
-  }
-  if (data.size() % 2 != 0) {
-    sum += static_cast<std::uint32_t>(data.back() << 8);
-  }
-  while (sum >> 16 != 0) {
-    sum = (sum & 0xFFFF) + (sum >> 16);
-  }
-  return static_cast<std::uint16_t>(~sum);
-}
-
-void putBigEndian16(std::uint8_t* at, std::uint16_t value) {
-  at[0] = static_cast<std::uint8_t>(value >> 8);
-  at[1] = static_cast<std::uint8_t>(value & 0xFF);
-}
-
-std::uint16_t bigEndian16(const std::uint8_t* at) {
-  return static_cast<std::uint16_t>(at[0] << 8 | at[1]);
-}
 
 struct CapturedRequest {
-  in_addr_t source;       // who asked
-  in_addr_t destination;  // whom they asked
+  std::uint32_t source;       // who asked, network byte order
+  std::uint32_t destination;  // whom they asked
   std::uint16_t identifier;
   std::uint16_t sequence;
-  std::vector<std::uint8_t> payload;
+  std::vector<std::uint8_t> data;
   IcmpResponder::Clock::time_point capturedAt;
 };
 
-// Reads an echo request out of a packet from a raw socket, IP header first.
-std::optional<CapturedRequest> parseRequest(std::span<const std::uint8_t> packet) {
-  if (packet.size() < kIpHeaderSize) {
+std::optional<CapturedRequest> captureRequest(std::span<const std::uint8_t> received) {
+  const auto packet = icmp::decodeIpPacket(received);
+  const auto message = packet ? icmp::decodeMessage(packet->payload) : std::nullopt;
+  if (!message || message->type != icmp::kEchoRequest) {
     return std::nullopt;
   }
-  const std::size_t headerSize = static_cast<std::size_t>(packet[0] & 0x0F) * 4;
-  if (headerSize < kIpHeaderSize || packet.size() < headerSize + kIcmpHeaderSize) {
-    return std::nullopt;
-  }
-  const auto icmp = packet.subspan(headerSize);
-  if (icmp[0] != ICMP_ECHO) {
-    return std::nullopt;
-  }
-  CapturedRequest request;
-  std::memcpy(&request.source, packet.data() + 12, 4);
-  std::memcpy(&request.destination, packet.data() + 16, 4);
-  request.identifier = bigEndian16(icmp.data() + 4);
-  request.sequence = bigEndian16(icmp.data() + 6);
-  request.payload.assign(icmp.begin() + kIcmpHeaderSize, icmp.end());
-  request.capturedAt = IcmpResponder::Clock::now();
-  return request;
+  return CapturedRequest{packet->source,
+                         packet->destination,
+                         message->identifier,
+                         message->sequence,
+                         {message->data.begin(), message->data.end()},
+                         IcmpResponder::Clock::now()};
 }
 
-// A whole IP packet; the kernel fills in the IP checksum and the packet id.
-std::vector<std::uint8_t> buildReply(const CapturedRequest& request,
-                                     const IcmpResponder::Plan& plan) {
-  const std::size_t icmpSize = kIcmpHeaderSize + request.payload.size();
-  std::vector<std::uint8_t> packet(kIpHeaderSize + icmpSize, 0);
+// A whole IP packet from the address that was asked; the kernel fills in the IP checksum and
+// the packet id.
+std::vector<std::uint8_t> buildReply(const CapturedRequest& request) {
+  const std::vector<std::uint8_t> echo =
+      icmp::buildEcho(icmp::kEchoReply, request.identifier, request.sequence, request.data);
+  std::vector<std::uint8_t> packet(icmp::kMinIpHeaderSize, 0);
   packet[0] = 0x45;  // version 4, five header words
-  putBigEndian16(packet.data() + 2, static_cast<std::uint16_t>(packet.size()));
+  const auto totalSize = static_cast<std::uint16_t>(packet.size() + echo.size());
+  packet[2] = static_cast<std::uint8_t>(totalSize >> 8);
+  packet[3] = static_cast<std::uint8_t>(totalSize & 0xFF);
   packet[8] = 64;  // TTL
   packet[9] = IPPROTO_ICMP;
-  const in_addr_t source =
-      plan.fault == ReplyFault::SpoofedSource ? plan.spoofedSource : request.destination;
-  std::memcpy(packet.data() + 12, &source, 4);
+  std::memcpy(packet.data() + 12, &request.destination, 4);
   std::memcpy(packet.data() + 16, &request.source, 4);
-
-  std::uint8_t* icmp = packet.data() + kIpHeaderSize;
-  icmp[0] = ICMP_ECHOREPLY;
-  const std::uint16_t identifier =
-      request.identifier + (plan.fault == ReplyFault::WrongIdentifier ? 1 : 0);
-  const std::uint16_t sequence =
-      request.sequence + (plan.fault == ReplyFault::WrongSequence ? 1 : 0);
-  putBigEndian16(icmp + 4, identifier);
-  putBigEndian16(icmp + 6, sequence);
-  std::copy(request.payload.begin(), request.payload.end(), icmp + kIcmpHeaderSize);
-  putBigEndian16(icmp + 2, checksum({icmp, icmpSize}));
+  packet.insert(packet.end(), echo.begin(), echo.end());
   return packet;
 }
 
@@ -158,16 +98,15 @@ void IcmpResponder::serve(std::promise<std::string> started) {
     started.set_value(inside.error());
     return;
   }
-  const Descriptor listener(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP));
-  // IPPROTO_RAW sockets take whole IP packets, so the source address is ours to choose.
-  const Descriptor sender(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW));
-  if (listener.fd() < 0 || sender.fd() < 0) {
-    started.set_value(std::string("raw socket: ") + std::strerror(errno));
+  const icmp::IcmpSocket listener = icmp::openSocket(SocketKind::Raw, icmp::kEchoRequest);
+  if (!listener.fd.valid()) {
+    started.set_value(std::string("raw ICMP socket: ") + std::strerror(listener.error));
     return;
   }
-  const icmp_filter onlyRequests{~(1U << ICMP_ECHO)};
-  if (::setsockopt(listener.fd(), SOL_RAW, ICMP_FILTER, &onlyRequests, sizeof onlyRequests) != 0) {
-    started.set_value(std::string("ICMP_FILTER: ") + std::strerror(errno));
+  // IPPROTO_RAW sockets take whole IP packets, so the source address is ours to choose.
+  const UniqueFd sender(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW));
+  if (!sender.valid()) {
+    started.set_value(std::string("raw IP socket: ") + std::strerror(errno));
     return;
   }
   started.set_value({});
@@ -182,12 +121,12 @@ void IcmpResponder::serve(std::promise<std::string> started) {
           waiting.front().capturedAt + plan_.delay - Clock::now());
       wait = std::clamp(untilDue, std::chrono::milliseconds(0), kIdlePoll);
     }
-    pollfd readable{listener.fd(), POLLIN, 0};
+    pollfd readable{listener.fd.get(), POLLIN, 0};
     if (::poll(&readable, 1, static_cast<int>(wait.count())) > 0) {
       std::uint8_t packet[2048];
-      const ssize_t length = ::recv(listener.fd(), packet, sizeof packet, MSG_DONTWAIT);
+      const ssize_t length = ::recv(listener.fd.get(), packet, sizeof packet, MSG_DONTWAIT);
       if (length > 0) {
-        if (auto request = parseRequest({packet, static_cast<std::size_t>(length)})) {
+        if (auto request = captureRequest({packet, static_cast<std::size_t>(length)})) {
           ++captured_;
           if (scheduled < plan_.requestsToAnswer) {
             ++scheduled;
@@ -198,7 +137,7 @@ void IcmpResponder::serve(std::promise<std::string> started) {
     }
     while (!waiting.empty() && Clock::now() >= waiting.front().capturedAt + plan_.delay) {
       const CapturedRequest& request = waiting.front();
-      const std::vector<std::uint8_t> reply = buildReply(request, plan_);
+      const std::vector<std::uint8_t> reply = buildReply(request);
       sockaddr_in destination{};
       destination.sin_family = AF_INET;
       destination.sin_addr.s_addr = request.source;
@@ -206,7 +145,7 @@ void IcmpResponder::serve(std::promise<std::string> started) {
       const std::lock_guard lock(mutex_);
       const Clock::time_point repliedAt = Clock::now();
       const ssize_t sent =
-          ::sendto(sender.fd(), reply.data(), reply.size(), 0,
+          ::sendto(sender.get(), reply.data(), reply.size(), 0,
                    reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
       if (sent == static_cast<ssize_t>(reply.size())) {
         answers_.push_back({request.sequence, request.capturedAt, repliedAt});

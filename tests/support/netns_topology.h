@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/unique_fd.h"
+
 namespace orlo::testing_netns {
 
 // The outcome of one helper program run. exitCode is -1 when it could not be started, did not
@@ -38,7 +40,7 @@ class ThreadNetns {
   const std::string& error() const { return error_; }
 
  private:
-  int home_ = -1;
+  UniqueFd home_;
   bool entered_ = false;
   std::string error_;
 };
