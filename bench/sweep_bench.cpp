@@ -132,8 +132,11 @@ class LabKeeper {
   // Builds the lab with the silent addresses. Returns an empty text on success.
   std::string build() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    lab_ = std::make_unique<EchoLab>(/*datagramSocketsPermitted=*/true);
+    lab_ = std::make_unique<EchoLab>();
     std::string failure = lab_->build();
+    if (failure.empty()) {
+      failure = lab_->permitDatagramSockets(true);
+    }
     for (const std::string& address : silentAddresses()) {
       if (!failure.empty()) {
         break;

@@ -1,7 +1,7 @@
-// The echo probe against hosts in network namespaces that each test builds and removes itself:
-// a client, a router and two hosts, one answering and one silent (see EchoLab). Every case runs
-// once with unprivileged ICMP datagram sockets permitted in the client namespace and once
-// without, so that the raw socket fallback runs.
+// The echo probe against hosts in network namespaces that the suite builds once and removes at
+// its end: a client, a router and two hosts, one answering and one silent (see EchoLab). Every
+// case runs once with unprivileged ICMP datagram sockets permitted in the client namespace and
+// once without, so that the raw socket fallback runs.
 //
 // Needs root. Without it the cases are skipped, unless ORLO_REQUIRE_NETNS=1 asks for them to
 // fail instead.
@@ -95,31 +95,42 @@ struct ProbeOutcome {
   Clock::time_point endedAt;
 };
 
+// The namespaces are built once for all cases of both socket kinds; each case sets the
+// client's datagram permission for its kind. They are removed when the suite ends, whatever its
+// cases did; a process that dies first leaves them to the next run's sweep of stale namespaces.
 class EchoProbeInNamespaces : public testing::TestWithParam<SocketKind> {
  protected:
+  static void SetUpTestSuite() {
+    unavailable_ = testing_netns::netnsUnavailableReason();
+    if (unavailable_) {
+      return;
+    }
+    testing_netns::sweepStaleNamespaces();
+    lab_ = std::make_unique<EchoLab>();
+    buildFailure_ = lab_->build();
+  }
+
+  static void TearDownTestSuite() {
+    if (lab_) {
+      const std::string names[] = {lab_->clientNamespace(), lab_->routerNamespace(),
+                                   lab_->answeringNamespace(), lab_->silentNamespace()};
+      EXPECT_EQ(lab_->remove(), "");
+      for (const std::string& name : names) {
+        EXPECT_NE(::access(("/run/netns/" + name).c_str(), F_OK), 0) << name << " is left over";
+      }
+    }
+    lab_.reset();
+  }
+
   void SetUp() override {
-    if (const auto reason = testing_netns::netnsUnavailableReason()) {
+    if (const auto& reason = unavailable_) {
       if (netnsRequired()) {
         FAIL() << *reason << ", and ORLO_REQUIRE_NETNS=1 requires these tests to run";
       }
       GTEST_SKIP() << *reason << ": run the tests as root to include them";
     }
-    testing_netns::sweepStaleNamespaces();
-    lab_ = std::make_unique<EchoLab>(GetParam() == SocketKind::Datagram);
-    const std::string failure = lab_->build();
-    ASSERT_EQ(failure, "") << "could not build the namespaces";
-  }
-
-  void TearDown() override {
-    if (!lab_) {
-      return;
-    }
-    const std::string names[] = {lab_->clientNamespace(), lab_->routerNamespace(),
-                                 lab_->answeringNamespace(), lab_->silentNamespace()};
-    EXPECT_EQ(lab_->remove(), "");
-    for (const std::string& name : names) {
-      EXPECT_NE(::access(("/run/netns/" + name).c_str(), F_OK), 0) << name << " is left over";
-    }
+    ASSERT_EQ(buildFailure_, "") << "could not build the namespaces";
+    ASSERT_EQ(lab_->permitDatagramSockets(GetParam() == SocketKind::Datagram), "");
   }
 
   // One probe with the payload "Echo" from inside the client namespace.
@@ -143,7 +154,9 @@ class EchoProbeInNamespaces : public testing::TestWithParam<SocketKind> {
     return std::make_unique<ReplyWitness>();
   }
 
-  std::unique_ptr<EchoLab> lab_;
+  static inline std::optional<std::string> unavailable_;
+  static inline std::unique_ptr<EchoLab> lab_;
+  static inline std::string buildFailure_;
   Module1 module_;
 };
 

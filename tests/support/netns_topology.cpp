@@ -200,8 +200,7 @@ ThreadNetns::~ThreadNetns() {
   }
 }
 
-EchoLab::EchoLab(bool datagramSocketsPermitted)
-    : datagramSocketsPermitted_(datagramSocketsPermitted) {
+EchoLab::EchoLab() {
   std::random_device entropy;
   char suffix[5];
   std::snprintf(suffix, sizeof suffix, "%04x", static_cast<unsigned>(entropy() & 0xFFFF));
@@ -254,10 +253,7 @@ std::string EchoLab::build() {
       [&] { return addNamespace(router); },
       [&] { return addNamespace(answering); },
       [&] { return addNamespace(silent); },
-      [&] {
-        return setSysctl(client, "net.ipv4.ping_group_range",
-                         datagramSocketsPermitted_ ? "0 2147483647" : "1 0");
-      },
+      [&] { return permitDatagramSockets(false); },
       [&] { return setSysctl(router, "net.ipv4.ip_forward", "1"); },
       // Every unreachable report is sent, however many tests ask in a row.
       [&] { return setSysctl(router, "net.ipv4.icmp_ratelimit", "0"); },
@@ -340,6 +336,11 @@ std::string EchoLab::build() {
     }
   }
   return {};
+}
+
+std::string EchoLab::permitDatagramSockets(bool permitted) {
+  return setSysctl(clientNamespace(), "net.ipv4.ping_group_range",
+                   permitted ? "0 2147483647" : "1 0");
 }
 
 std::string EchoLab::remove() {
