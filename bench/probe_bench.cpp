@@ -14,7 +14,6 @@
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <linux/icmp.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
@@ -30,8 +29,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/loopback_probe.h"
 #include "bench/timing_reporter.h"
 #include "core/echo_probe.h"
+#include "core/icmp_packet.h"
 
 extern char** environ;
 
@@ -39,86 +40,55 @@ namespace {
 
 using orlo::SocketKind;
 
-constexpr const char* kLoopback = "127.0.0.1";
+using orlo::bench::kLoopback;
 constexpr const char* kPayload = "Echo";
 constexpr int kTimeoutMs = 500;
 constexpr const char* kProbeHostName = "ProbeHost";
 constexpr const char* kFloorName = "Floor";
 constexpr const char* kFpingName = "Fping";
 
-std::uint16_t internetChecksum(const std::uint8_t* data, std::size_t size) {
-  std::uint32_t sum = 0;
-  for (std::size_t i = 0; i + 1 < size; i += 2) {
-    sum += static_cast<std::uint32_t>(data[i] << 8 | data[i + 1]);
-  }
-  if (size % 2 != 0) {
-    sum += static_cast<std::uint32_t>(data[size - 1] << 8);
-  }
-  while (sum >> 16 != 0) {
-    sum = (sum & 0xFFFF) + (sum >> 16);
-  }
-  return static_cast<std::uint16_t>(~sum);
-}
-
 // The echo with nothing around it. Returns whether the reply came back.
 class MinimalEcho {
  public:
-  explicit MinimalEcho(SocketKind kind) : kind_(kind) {
-    destination_.sin_family = AF_INET;
-    destination_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  }
+  explicit MinimalEcho(SocketKind kind) : kind_(kind) {}
 
   bool once() {
-    const bool raw = kind_ == SocketKind::Raw;
-    const int fd = ::socket(AF_INET, (raw ? SOCK_RAW : SOCK_DGRAM) | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd < 0) {
+    // A raw socket is told to pass only echo replies: it would first read back its own request.
+    const orlo::icmp::IcmpSocket socket = orlo::icmp::openSocket(kind_);
+    if (!socket.fd.valid()) {
       return false;
     }
-    if (raw) {
-      // Without it the raw socket first reads back its own request from the loopback.
-      const icmp_filter onlyReplies{~(1U << ICMP_ECHOREPLY)};
-      ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &onlyReplies, sizeof onlyReplies);
+    const orlo::icmp::EchoRequestId id{htonl(INADDR_LOOPBACK), kIdentifier, ++sequence_, kind_};
+    const std::vector<std::uint8_t> request = orlo::icmp::buildEcho(
+        orlo::icmp::kEchoRequest, id.identifier, id.sequence,
+        {reinterpret_cast<const std::uint8_t*>(kPayload), std::strlen(kPayload)});
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_addr.s_addr = id.target;
+    if (::sendto(socket.fd.get(), request.data(), request.size(), 0,
+                 reinterpret_cast<const sockaddr*>(&destination),
+                 sizeof destination) != static_cast<ssize_t>(request.size())) {
+      return false;
     }
-    const std::uint16_t sequence = ++sequence_;
-    std::uint8_t request[8 + 4] = {ICMP_ECHO, 0, 0, 0, 0x4f, 0x52};
-    request[6] = static_cast<std::uint8_t>(sequence >> 8);
-    request[7] = static_cast<std::uint8_t>(sequence & 0xFF);
-    std::memcpy(request + 8, kPayload, 4);
-    const std::uint16_t checksum = internetChecksum(request, sizeof request);
-    request[2] = static_cast<std::uint8_t>(checksum >> 8);
-    request[3] = static_cast<std::uint8_t>(checksum & 0xFF);
-
-    bool answered = false;
-    if (::sendto(fd, request, sizeof request, 0, reinterpret_cast<const sockaddr*>(&destination_),
-                 sizeof destination_) == static_cast<ssize_t>(sizeof request)) {
-      pollfd readable{fd, POLLIN, 0};
-      std::uint8_t reply[256];
-      // Another program's echo reply may come first on a raw socket; a few reads at most.
-      for (int read = 0; read < 4 && !answered && ::poll(&readable, 1, kTimeoutMs) > 0; ++read) {
-        const ssize_t length = ::recv(fd, reply, sizeof reply, 0);
-        answered = length > 0 && isReplyTo(request, reply, static_cast<std::size_t>(length));
+    pollfd readable{socket.fd.get(), POLLIN, 0};
+    std::uint8_t reply[256];
+    // Another program's echo reply may come first on a raw socket; a few reads at most.
+    for (int read = 0; read < 4 && ::poll(&readable, 1, kTimeoutMs) > 0; ++read) {
+      sockaddr_in source{};
+      socklen_t sourceLength = sizeof source;
+      const ssize_t length = ::recvfrom(socket.fd.get(), reply, sizeof reply, 0,
+                                        reinterpret_cast<sockaddr*>(&source), &sourceLength);
+      if (length > 0 && orlo::icmp::matchReply(id, source.sin_addr.s_addr,
+                                               {reply, static_cast<std::size_t>(length)})) {
+        return true;
       }
     }
-    ::close(fd);
-    return answered;
+    return false;
   }
 
  private:
-  // A raw socket hands over the IP header too, and sees every process's echo replies; a
-  // datagram socket's identifier is rewritten by the kernel, which filters by it itself.
-  bool isReplyTo(const std::uint8_t* request, const std::uint8_t* reply, std::size_t length) const {
-    const bool raw = kind_ == SocketKind::Raw;
-    const std::size_t offset = raw ? static_cast<std::size_t>(reply[0] & 0x0F) * 4 : 0;
-    if (length < offset + 8 || reply[offset] != ICMP_ECHOREPLY) {
-      return false;
-    }
-    const bool sameIdentifier =
-        !raw || (reply[offset + 4] == request[4] && reply[offset + 5] == request[5]);
-    return sameIdentifier && reply[offset + 6] == request[6] && reply[offset + 7] == request[7];
-  }
-
+  static constexpr std::uint16_t kIdentifier = 0x4F52;
   SocketKind kind_;
-  sockaddr_in destination_{};
   std::uint16_t sequence_ = 0;
 };
 
@@ -178,17 +148,11 @@ int main(int argc, char** argv) {
   }
 
   orlo::Module1 module;
-  orlo::EchoReply reply{};
-  const std::int32_t firstStatus = module.ProbeHost(kLoopback, kPayload, reply);
-  if (firstStatus != orlo::ip_status::kSuccess || !module.lastSocketKind()) {
-    std::fprintf(stderr,
-                 "ProbeHost(%s) gave %d: it needs an ICMP socket (root, CAP_NET_RAW, or "
-                 "net.ipv4.ping_group_range covering your group)\n",
-                 kLoopback, firstStatus);
+  const std::optional<SocketKind> kind = orlo::bench::firstLoopbackProbe(module, "probe socket");
+  if (!kind) {
     return 1;
   }
-  const SocketKind kind = *module.lastSocketKind();
-  benchmark::AddCustomContext("probe socket", kind == SocketKind::Datagram ? "datagram" : "raw");
+  orlo::EchoReply reply{};
 
   benchmark::RegisterBenchmark(
       kProbeHostName,
@@ -203,7 +167,7 @@ int main(int argc, char** argv) {
       ->UseRealTime()
       ->Unit(benchmark::kMicrosecond);
 
-  MinimalEcho floor(kind);
+  MinimalEcho floor(*kind);
   benchmark::RegisterBenchmark(kFloorName,
                                [&](benchmark::State& state) {
                                  for (auto _ : state) {

@@ -40,11 +40,12 @@
 #include <thread>
 #include <vector>
 
+#include "bench/loopback_probe.h"
 #include "bench/timing_reporter.h"
 #include "core/check_sweep.h"
 #include "core/echo_probe.h"
 #include "core/memory_monitor_view.h"
-#include "tests/core/netns_topology.h"
+#include "tests/support/netns_topology.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ using orlo::testing_netns::EchoLab;
 using orlo::testing_netns::ThreadNetns;
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kLoopback = "127.0.0.1";
+using orlo::bench::kLoopback;
 constexpr const char* kSweepLoopbackName = "Sweep10Loopback";
 constexpr const char* kTenProbesName = "TenProbes";
 constexpr const char* kSweepSameHostName = "Sweep10SameHost";
@@ -79,11 +80,11 @@ std::vector<std::string> silentAddresses() {
 class InstantEcho : public orlo::EchoService {
  public:
   bool StartSockets() override { return true; }
-  std::int32_t ProbeHost(const std::string& address, const std::string&,
-                         orlo::EchoReply& reply) override {
+  orlo::ProbeResult Probe(const std::string& address, const std::string&,
+                          orlo::EchoReply& reply) override {
     reply.setStatus(orlo::ip_status::kSuccess);
     benchmark::DoNotOptimize(address.data());
-    return orlo::ip_status::kSuccess;
+    return {orlo::ip_status::kSuccess};
   }
 };
 
@@ -131,8 +132,11 @@ class LabKeeper {
   // Builds the lab with the silent addresses. Returns an empty text on success.
   std::string build() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    lab_ = std::make_unique<EchoLab>(/*datagramSocketsPermitted=*/true);
+    lab_ = std::make_unique<EchoLab>();
     std::string failure = lab_->build();
+    if (failure.empty()) {
+      failure = lab_->permitDatagramSockets(true);
+    }
     for (const std::string& address : silentAddresses()) {
       if (!failure.empty()) {
         break;
@@ -323,17 +327,10 @@ int main(int argc, char** argv) {
   }
 
   orlo::Module1 module;
-  orlo::EchoReply reply{};
-  const std::int32_t firstStatus = module.ProbeHost(kLoopback, orlo::kEchoPayload, reply);
-  if (firstStatus != orlo::ip_status::kSuccess || !module.lastSocketKind()) {
-    std::fprintf(stderr,
-                 "ProbeHost(%s) gave %d: it needs an ICMP socket (root, CAP_NET_RAW, or "
-                 "net.ipv4.ping_group_range covering your group)\n",
-                 kLoopback, firstStatus);
+  if (!orlo::bench::firstLoopbackProbe(module, "loopback probe socket")) {
     return 1;
   }
-  const bool datagram = *module.lastSocketKind() == orlo::SocketKind::Datagram;
-  benchmark::AddCustomContext("loopback probe socket", datagram ? "datagram" : "raw");
+  orlo::EchoReply reply{};
   const double loopbackMinTime = quick ? 0.1 : 0.2;
 
   std::vector<std::string> loopbackHosts;

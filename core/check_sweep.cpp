@@ -1,28 +1,30 @@
 #include "core/check_sweep.h"
 
 #include <exception>
-#include <string>
 
 namespace orlo {
 namespace {
 
+ProbeReport reportOf(const ProbeResult& result) {
+  switch (result.status) {
+    case ip_status::kSuccess:
+      return {ProbeOutcome::Answered, result.status};
+    case ip_status::kUnusable:
+      if (result.unusable == UnusableReason::NotAnAddress) {
+        return {ProbeOutcome::NotAnAddress, result.status};
+      }
+      return {ProbeOutcome::NoSocket, result.status, result.unusable, result.systemError};
+    default:
+      return {ProbeOutcome::Failed, result.status};
+  }
+}
+
 ProbeReport probeSlot(const MonitorView& view, EchoService& echo, int slot, EchoReply& reply) {
-  std::string address;
-  std::int32_t status = 0;
   try {
-    address = view.addressText(slot);
-    status = echo.ProbeHost(address, kEchoPayload, reply);
+    return reportOf(echo.Probe(view.addressText(slot), kEchoPayload, reply));
   } catch (const std::exception&) {
     return {ProbeOutcome::ProbeError, ip_status::kGeneralFailure};
   }
-  if (status == ip_status::kSuccess) {
-    return {ProbeOutcome::Answered, status};
-  }
-  if (status == ip_status::kUnusable) {
-    return {parseIpv4Address(address) ? ProbeOutcome::NoSocket : ProbeOutcome::NotAnAddress,
-            status};
-  }
-  return {ProbeOutcome::Failed, status};
 }
 
 LampColor lampColorOf(ProbeOutcome outcome) {

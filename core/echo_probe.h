@@ -66,15 +66,39 @@ struct EchoReply {
 };
 static_assert(sizeof(EchoReply) == EchoReply::kSize);
 
+// Why a probe gave -1 and sent nothing. The categories are the same on every platform: each
+// backend sorts its system's own error codes into them.
+enum class UnusableReason {
+  None,            // the status is not -1
+  NotAnAddress,    // the address text does not parse
+  NotPermitted,    // the system does not let this user open ICMP sockets
+  OutOfOpenFiles,  // the process or the whole system has no file descriptor (handle) left
+  OutOfMemory,     // the system has no memory or buffers left for another socket
+  OtherError,      // no ICMP socket for another reason, which the system's words name
+};
+
+// One probe's status and, when it is -1, why.
+struct ProbeResult {
+  std::int32_t status = ip_status::kSuccess;
+  UnusableReason unusable = UnusableReason::None;
+  std::string systemError{};  // the system's own words, for UnusableReason::OtherError
+  friend bool operator==(const ProbeResult&, const ProbeResult&) = default;
+};
+
 // The network as the check sweep sees it.
 class EchoService {
  public:
   virtual ~EchoService() = default;
   // Starts the sockets layer; false means the sweep must not probe.
   virtual bool StartSockets() = 0;
-  // Sends one echo request with the payload to the address and returns its status.
-  virtual std::int32_t ProbeHost(const std::string& address, const std::string& payload,
-                                 EchoReply& reply) = 0;
+  // Sends one echo request with the payload to the address. Returns its status and, when the
+  // status is -1, why nothing could be sent.
+  virtual ProbeResult Probe(const std::string& address, const std::string& payload,
+                            EchoReply& reply) = 0;
+  // Probe's status alone.
+  std::int32_t ProbeHost(const std::string& address, const std::string& payload, EchoReply& reply) {
+    return Probe(address, payload, reply).status;
+  }
 };
 
 // Parses an address the classic inet_addr way: one to four dot-separated parts, each decimal,
@@ -96,17 +120,18 @@ enum class SocketKind { Datagram, Raw };
 // identifier) counts. An ICMP error about the request or a failed send ends the wait at once
 // with the matching status. The socket is closed before ProbeHost returns, on every path.
 //
-// The reply buffer is left untouched when ProbeHost returns -1; otherwise its status field and
-// address are always those of this request, and a reply also fills the round trip time, the
-// data size and the echoed data (and, on a raw socket, the TTL).
+// The reply buffer is left untouched when ProbeHost returns -1, and the result says why: the
+// address does not parse, or no socket opens (the errno of the last attempt says which reason).
+// Otherwise its status field and address are always those of this request, and a reply also
+// fills the round trip time, the data size and the echoed data (and, on a raw socket, the TTL).
 class Module1 final : public EchoService {
  public:
   Module1();
 
   // Linux needs no start-up of its sockets layer.
   bool StartSockets() override;
-  std::int32_t ProbeHost(const std::string& address, const std::string& payload,
-                         EchoReply& reply) override;
+  ProbeResult Probe(const std::string& address, const std::string& payload,
+                    EchoReply& reply) override;
 
   // The kind of socket the latest probe that opened one used.
   std::optional<SocketKind> lastSocketKind() const { return lastSocketKind_; }

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/echo_probe.h"
+
 namespace orlo {
 
 // The monitor always watches exactly this many host slots, indexed 0 to 9.
@@ -35,13 +37,16 @@ enum class ProbeOutcome {
   Answered,      // status 0: an echo reply came back
   Failed,        // the request went out and the status says why it failed
   NotAnAddress,  // status -1: the address text does not parse
-  NoSocket,      // status -1: no ICMP socket could be opened (not permitted for this user)
+  NoSocket,      // status -1: no ICMP socket could be opened; the report says why
   ProbeError,    // the probe itself failed to run
 };
 
 struct ProbeReport {
   ProbeOutcome outcome = ProbeOutcome::NotWatched;
   std::int32_t status = 0;
+  // For NoSocket: why no socket opened, in the probe's words.
+  UnusableReason unusable = UnusableReason::None;
+  std::string systemError{};
   friend bool operator==(const ProbeReport&, const ProbeReport&) = default;
 };
 

@@ -40,13 +40,31 @@ QString failedStatusText(std::int32_t status) {
   }
 }
 
-QString noSocketText(const QString& executablePath) {
-  return QStringLiteral(
-             "not checked: this user may not open ICMP sockets. Allow unprivileged ICMP with "
-             "the sysctl net.ipv4.ping_group_range, for example a file in /etc/sysctl.d holding "
-             "\"net.ipv4.ping_group_range = 0 2147483647\", or grant the capability with "
-             "\"setcap cap_net_raw+ep %1\".")
-      .arg(executablePath);
+QString noSocketText(const ProbeReport& report, const QString& executablePath) {
+  switch (report.unusable) {
+    case UnusableReason::NotPermitted:
+      return QStringLiteral(
+                 "not checked: this user may not open ICMP sockets. Allow unprivileged ICMP with "
+                 "the sysctl net.ipv4.ping_group_range, for example a file in /etc/sysctl.d "
+                 "holding \"net.ipv4.ping_group_range = 0 2147483647\", or grant the capability "
+                 "with \"setcap cap_net_raw+ep %1\".")
+          .arg(executablePath);
+    case UnusableReason::OutOfOpenFiles:
+      return QStringLiteral(
+          "not checked: out of open files. The program or the system has no file descriptor "
+          "left for an ICMP socket; close other programs or raise the open-file limit.");
+    case UnusableReason::OutOfMemory:
+      return QStringLiteral(
+          "not checked: out of memory. The system has no memory left for an ICMP socket.");
+    case UnusableReason::None:
+    case UnusableReason::NotAnAddress:
+    case UnusableReason::OtherError:
+      break;
+  }
+  const QString text = QStringLiteral("not checked: no ICMP socket could be opened");
+  return report.systemError.empty()
+             ? text
+             : text + QStringLiteral(": ") + QString::fromStdString(report.systemError);
 }
 
 }  // namespace
@@ -66,7 +84,7 @@ QString probeReportText(const ProbeReport& report, const QString& executablePath
     case ProbeOutcome::NotAnAddress:
       return QStringLiteral("not an IPv4 address");
     case ProbeOutcome::NoSocket:
-      return noSocketText(executablePath);
+      return noSocketText(report, executablePath);
     case ProbeOutcome::ProbeError:
       return QStringLiteral("the probe could not be run");
   }

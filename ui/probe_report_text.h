@@ -12,8 +12,9 @@ namespace orlo {
 // Before the first sweep has reached the slot.
 QString notCheckedYetText();
 
-// The outcome of the slot's last probe. executablePath names the program in the advice given
-// when ICMP sockets are not permitted for this user.
+// The outcome of the slot's last probe. When no ICMP socket opened, the text names the reason;
+// executablePath names the program in the advice given when ICMP sockets are not permitted for
+// this user.
 QString probeReportText(const ProbeReport& report, const QString& executablePath);
 
 // The accessible name of lamp slot (0 to 9): "Host 1" to "Host 10".

@@ -10,9 +10,12 @@
 #include <vector>
 
 #include "core/memory_monitor_view.h"
+#include "tests/support/scripted_echo.h"
 
 namespace orlo {
 namespace {
+
+using testing::ScriptedEcho;
 
 // Records every operation the sweep performs, so that the order can be checked.
 class RecordingView : public MemoryMonitorView {
@@ -37,43 +40,6 @@ class RecordingView : public MemoryMonitorView {
   }
 };
 
-class ScriptedEcho : public EchoService {
- public:
-  bool startResult = true;
-  bool startThrows = false;
-  // Answers each probe; the default answers every address with a reply.
-  std::function<std::int32_t(const std::string& address, EchoReply& reply)> answer =
-      [](const std::string&, EchoReply&) { return ip_status::kSuccess; };
-  std::vector<std::string>* log = nullptr;
-
-  int startCalls = 0;
-  std::vector<std::string> addresses;
-  std::vector<std::string> payloads;
-  std::vector<const EchoReply*> buffers;
-
-  bool StartSockets() override {
-    ++startCalls;
-    if (log != nullptr) {
-      log->push_back("start");
-    }
-    if (startThrows) {
-      throw std::runtime_error("sockets library missing");
-    }
-    return startResult;
-  }
-
-  std::int32_t ProbeHost(const std::string& address, const std::string& payload,
-                         EchoReply& reply) override {
-    if (log != nullptr) {
-      log->push_back("probe " + address);
-    }
-    addresses.push_back(address);
-    payloads.push_back(payload);
-    buffers.push_back(&reply);
-    return answer(address, reply);
-  }
-};
-
 // The slots a case sets up; every other slot is unticked with an empty address.
 struct SlotSetup {
   int slot;
@@ -93,11 +59,11 @@ void PrintTo(const SweepCase& c, std::ostream* out) {
 }
 
 // Hosts in 127.0.0.0/8 answer; every other text fails the way the real probe would.
-std::int32_t loopbackAnswers(const std::string& address, EchoReply&) {
+ProbeResult loopbackAnswers(const std::string& address, EchoReply&) {
   if (!parseIpv4Address(address)) {
-    return ip_status::kUnusable;
+    return {ip_status::kUnusable, UnusableReason::NotAnAddress};
   }
-  return address.rfind("127.", 0) == 0 ? ip_status::kSuccess : ip_status::kTimedOut;
+  return {address.rfind("127.", 0) == 0 ? ip_status::kSuccess : ip_status::kTimedOut};
 }
 
 constexpr LampColor G = LampColor::Green;
@@ -108,7 +74,7 @@ char letterOf(LampColor color) {
   return color == G ? 'G' : color == R ? 'R' : 'B';
 }
 
-class SweepTable : public testing::TestWithParam<SweepCase> {};
+class SweepTable : public ::testing::TestWithParam<SweepCase> {};
 
 TEST_P(SweepTable, ProbesEnabledSlotsInOrderAndPaintsEveryLamp) {
   RecordingView view;
@@ -122,8 +88,8 @@ TEST_P(SweepTable, ProbesEnabledSlotsInOrderAndPaintsEveryLamp) {
   ScriptedEcho echo;
   echo.answer = loopbackAnswers;
   doping(view, echo);
-  EXPECT_EQ(echo.startCalls, 1);
-  EXPECT_EQ(echo.addresses, GetParam().expectedProbes);
+  EXPECT_EQ(echo.sweeps, 1);
+  EXPECT_EQ(echo.probed, GetParam().expectedProbes);
   for (const std::string& payload : echo.payloads) {
     EXPECT_EQ(payload, "Echo");
   }
@@ -136,7 +102,7 @@ TEST_P(SweepTable, ProbesEnabledSlotsInOrderAndPaintsEveryLamp) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SweepTable,
-    testing::Values(
+    ::testing::Values(
         SweepCase{"NothingEnabled", {{0, 0, "127.0.0.1"}, {9, 0, "127.0.0.9"}}, {}, "BBBBBBBBBB"},
         SweepCase{"ReachableThenUnparsable",
                   {{1, 1, "127.0.0.1"}, {2, 1, "abc"}},
@@ -161,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"127.0.0.1", "192.0.2.1", "127.0.0.3", "x", "127.0.0.5", "127.0.0.6",
                    "255.255.255.255", "127.0.0.8", "198.51.100.9", "127.1"},
                   "GRGRGGRGRG"}),
-    [](const testing::TestParamInfo<SweepCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<SweepCase>& info) { return std::string(info.param.name); });
 
 TEST(Sweep, ReadsBoxAndAddressOfEachSlotWhenItGetsThere) {
   RecordingView view;
@@ -169,7 +135,8 @@ TEST(Sweep, ReadsBoxAndAddressOfEachSlotWhenItGetsThere) {
   view.setAddressText(0, "127.0.0.1");
   view.setEnableValue(1, 1);
   ScriptedEcho echo;
-  echo.log = &view.log;
+  echo.onStartSockets = [&view] { view.log.push_back("start"); };
+  echo.onProbe = [&view](const std::string& address) { view.log.push_back("probe " + address); };
   doping(view, echo);
   const std::vector<std::string> expected = {"start",    "enable 0", "address 0", "probe 127.0.0.1",
                                              "report 0", "lamp 0",   "enable 1",  "address 1",
@@ -202,7 +169,7 @@ TEST(Sweep, AnEditMadeDuringAProbeIsSeenByTheNextSlot) {
     return loopbackAnswers(address, reply);
   };
   doping(view, echo);
-  EXPECT_EQ(echo.addresses, (std::vector<std::string>{"127.0.0.1", "127.0.0.2"}));
+  EXPECT_EQ(echo.probed, (std::vector<std::string>{"127.0.0.1", "127.0.0.2"}));
   EXPECT_EQ(view.lampColor(1), LampColor::Green);
   EXPECT_EQ(view.lampColor(2), LampColor::Black);
 }
@@ -218,7 +185,7 @@ TEST(Sweep, RefusedSocketsLayerChangesNoLamp) {
   ScriptedEcho echo;
   echo.startResult = false;
   doping(view, echo);
-  EXPECT_TRUE(echo.addresses.empty());
+  EXPECT_TRUE(echo.probed.empty());
   EXPECT_TRUE(view.log.empty()) << "first operation: " << view.log.front();
   for (int slot = 0; slot < kSlotCount; ++slot) {
     EXPECT_EQ(view.lampColor(slot), slot % 2 == 0 ? LampColor::Green : LampColor::Red);
@@ -230,12 +197,12 @@ TEST(Sweep, SocketsLayerThatFailsToRunDoesNotStopTheSweep) {
   view.setEnableValue(0, 1);
   view.setAddressText(0, "127.0.0.1");
   ScriptedEcho echo;
-  echo.startThrows = true;
-  echo.answer = [](const std::string&, EchoReply&) -> std::int32_t {
+  echo.onStartSockets = [] { throw std::runtime_error("sockets library missing"); };
+  echo.answer = [](const std::string&, EchoReply&) -> ProbeResult {
     throw std::runtime_error("ICMP service missing");
   };
   doping(view, echo);
-  EXPECT_EQ(echo.addresses.size(), 1u);
+  EXPECT_EQ(echo.probed.size(), 1u);
   EXPECT_EQ(view.lampColor(0), LampColor::Red);
   EXPECT_EQ(view.lampColor(1), LampColor::Black);
 }
@@ -247,14 +214,14 @@ TEST(Sweep, ProbeThatThrowsGivesRedAndTheSweepGoesOn) {
     view.setAddressText(slot, "127.0.0." + std::to_string(slot + 1));
   }
   ScriptedEcho echo;
-  echo.answer = [](const std::string& address, EchoReply&) -> std::int32_t {
+  echo.answer = [](const std::string& address, EchoReply&) -> ProbeResult {
     if (address == "127.0.0.4" || address == "127.0.0.10") {
       throw std::runtime_error("probe failed to run");
     }
-    return ip_status::kSuccess;
+    return {ip_status::kSuccess};
   };
   doping(view, echo);
-  EXPECT_EQ(echo.addresses.size(), 10u);
+  EXPECT_EQ(echo.probed.size(), 10u);
   for (int slot = 0; slot < kSlotCount; ++slot) {
     EXPECT_EQ(view.lampColor(slot), slot == 3 || slot == 9 ? LampColor::Red : LampColor::Green)
         << slot;
@@ -271,7 +238,7 @@ TEST(Sweep, OneZeroedBufferServesTheWholeSweep) {
   ScriptedEcho echo;
   std::vector<std::int32_t> statusSeen;
   std::vector<bool> zeroSeen;
-  echo.answer = [&](const std::string&, EchoReply& reply) {
+  echo.answer = [&](const std::string&, EchoReply& reply) -> ProbeResult {
     statusSeen.push_back(reply.status());
     bool allZero = true;
     for (const std::uint8_t byte : reply.bytes) {
@@ -281,7 +248,7 @@ TEST(Sweep, OneZeroedBufferServesTheWholeSweep) {
     reply.bytes.back() = 0xAB;  // left behind for the next probe
     const auto next = static_cast<std::int32_t>(100 + statusSeen.size());
     reply.setStatus(next);
-    return ip_status::kSuccess;
+    return {ip_status::kSuccess};
   };
   doping(view, echo);
   doping(view, echo);
@@ -298,7 +265,7 @@ struct ReportCase {
   const char* name;
   std::int16_t enable;
   std::string address;
-  std::int32_t status;
+  ProbeResult result;
   bool throws;
   ProbeReport expected;
   LampColor lamp;
@@ -308,18 +275,25 @@ void PrintTo(const ReportCase& c, std::ostream* out) {
   *out << c.name;
 }
 
-class SweepReports : public testing::TestWithParam<ReportCase> {};
+class SweepReports : public ::testing::TestWithParam<ReportCase> {};
+
+constexpr auto kNotAnAddress = UnusableReason::NotAnAddress;
+constexpr auto kNoFiles = UnusableReason::OutOfOpenFiles;
+constexpr auto kOther = UnusableReason::OtherError;
+constexpr auto kNotParsed = ProbeOutcome::NotAnAddress;
+constexpr auto kNoSocket = ProbeOutcome::NoSocket;
+constexpr const char* kWords = "Protocol not supported";
 
 TEST_P(SweepReports, ReportEachSlotBeforeItsLamp) {
   MemoryMonitorView view;
   view.setEnableValue(0, GetParam().enable);
   view.setAddressText(0, GetParam().address);
   ScriptedEcho echo;
-  echo.answer = [](const std::string&, EchoReply&) -> std::int32_t {
+  echo.answer = [](const std::string&, EchoReply&) -> ProbeResult {
     if (GetParam().throws) {
       throw std::runtime_error("no ICMP service");
     }
-    return GetParam().status;
+    return GetParam().result;
   };
   doping(view, echo);
   EXPECT_EQ(view.probeReport(0), GetParam().expected);
@@ -328,16 +302,23 @@ TEST_P(SweepReports, ReportEachSlotBeforeItsLamp) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, SweepReports,
-    testing::Values(
-        ReportCase{"Reply", 1, "127.0.0.1", 0, false, {ProbeOutcome::Answered, 0}, G},
-        ReportCase{"Timeout", 1, "127.0.0.1", 11010, false, {ProbeOutcome::Failed, 11010}, R},
-        ReportCase{"Unreachable", 1, "127.0.0.1", 11003, false, {ProbeOutcome::Failed, 11003}, R},
-        ReportCase{"Unparsable", 1, "abc", -1, false, {ProbeOutcome::NotAnAddress, -1}, R},
-        ReportCase{"NoSocket", 1, "127.0.0.1", -1, false, {ProbeOutcome::NoSocket, -1}, R},
-        ReportCase{"Throws", 1, "127.0.0.1", 0, true, {ProbeOutcome::ProbeError, 11050}, R},
-        ReportCase{"Unticked", 0, "127.0.0.1", 0, false, {ProbeOutcome::NotWatched, 0}, B},
-        ReportCase{"Greyed", 2, "127.0.0.1", 0, false, {ProbeOutcome::NotWatched, 0}, B}),
-    [](const testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
+    ::testing::Values(
+        ReportCase{"Reply", 1, "127.0.0.1", {0}, false, {ProbeOutcome::Answered, 0}, G},
+        ReportCase{"Timeout", 1, "127.0.0.1", {11010}, false, {ProbeOutcome::Failed, 11010}, R},
+        ReportCase{"Unreachable", 1, "127.0.0.1", {11003}, false, {ProbeOutcome::Failed, 11003}, R},
+        ReportCase{"Unparsable", 1, "abc", {-1, kNotAnAddress}, false, {kNotParsed, -1}, R},
+        ReportCase{"NoFiles", 1, "127.0.0.1", {-1, kNoFiles}, false, {kNoSocket, -1, kNoFiles}, R},
+        ReportCase{"OtherSocketError",
+                   1,
+                   "127.0.0.1",
+                   {-1, kOther, kWords},
+                   false,
+                   {kNoSocket, -1, kOther, kWords},
+                   R},
+        ReportCase{"Throws", 1, "127.0.0.1", {0}, true, {ProbeOutcome::ProbeError, 11050}, R},
+        ReportCase{"Unticked", 0, "127.0.0.1", {0}, false, {ProbeOutcome::NotWatched, 0}, B},
+        ReportCase{"Greyed", 2, "127.0.0.1", {0}, false, {ProbeOutcome::NotWatched, 0}, B}),
+    [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace orlo

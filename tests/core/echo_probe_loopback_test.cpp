@@ -1,12 +1,18 @@
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "core/echo_probe.h"
+#include "core/unique_fd.h"
 
 namespace orlo {
 namespace {
@@ -129,12 +135,72 @@ TEST(ProbeHostLoopback, UnparsableAddressesSendNothingAndLeaveTheBufferAlone) {
     EchoReply reply = patternedReply();
     const EchoReply before = reply;
     const int descriptorsBefore = openDescriptorCount();
-    EXPECT_EQ(module.ProbeHost(text, "Echo", reply), ip_status::kUnusable) << text;
+    EXPECT_EQ(module.Probe(text, "Echo", reply),
+              (ProbeResult{ip_status::kUnusable, UnusableReason::NotAnAddress}))
+        << text;
     EXPECT_EQ(reply.bytes, before.bytes) << text;
     EXPECT_FALSE(module.lastSocketKind().has_value())
         << "a socket was opened for \"" << text << "\"";
     EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
   }
+}
+
+// Uses up the process's open-file limit: lowers its soft limit and opens descriptors until the
+// system refuses one. Gives both back when it goes out of scope.
+class DescriptorsUsedUp {
+ public:
+  DescriptorsUsedUp() {
+    if (::getrlimit(RLIMIT_NOFILE, &saved_) != 0) {
+      return;
+    }
+    rlimit lowered = saved_;
+    lowered.rlim_cur = std::min<rlim_t>(saved_.rlim_cur, kLowLimit);
+    if (::setrlimit(RLIMIT_NOFILE, &lowered) != 0) {
+      return;
+    }
+    restore_ = true;
+    while (held_.size() < kLowLimit) {
+      UniqueFd fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+      if (!fd.valid()) {
+        refusal_ = errno;
+        return;
+      }
+      held_.push_back(std::move(fd));
+    }
+  }
+  DescriptorsUsedUp(const DescriptorsUsedUp&) = delete;
+  DescriptorsUsedUp& operator=(const DescriptorsUsedUp&) = delete;
+  ~DescriptorsUsedUp() {
+    held_.clear();
+    if (restore_) {
+      ::setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+  }
+
+  bool usedUp() const { return refusal_ == EMFILE; }
+
+ private:
+  static constexpr rlim_t kLowLimit = 256;
+  rlimit saved_{};
+  bool restore_ = false;
+  int refusal_ = 0;
+  std::vector<UniqueFd> held_;
+};
+
+TEST(ProbeHostLoopback, OutOfOpenFilesIsTheReasonGiven) {
+  Module1 module;
+  EchoReply reply = patternedReply();
+  const EchoReply before = reply;
+  ProbeResult result;
+  {
+    const DescriptorsUsedUp descriptors;
+    ASSERT_TRUE(descriptors.usedUp());
+    result = module.Probe("127.0.0.1", "Echo", reply);
+  }
+  EXPECT_EQ(result, (ProbeResult{ip_status::kUnusable, UnusableReason::OutOfOpenFiles}));
+  EXPECT_EQ(reply.bytes, before.bytes);
+  EXPECT_EQ(module.ProbeHost("127.0.0.1", "Echo", reply), ip_status::kSuccess)
+      << "the descriptors are given back";
 }
 
 TEST(ProbeHostLoopback, NoDescriptorOutlivesItsProbe) {

@@ -10,40 +10,11 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "core/echo_probe.h"
 #include "settings/settings_store.h"
+#include "tests/support/scripted_echo.h"
 #include "ui/message_presenter.h"
 
 namespace orlo::testing {
-
-// An echo service that answers from a script: a status per address (default: no reply within
-// 500 ms), with hooks that let a test look at the window while a sweep runs.
-class ScriptedEcho final : public EchoService {
- public:
-  std::map<std::string, std::int32_t> statusOf;
-  std::function<void()> onStartSockets;
-  std::function<void(const std::string& address)> onProbe;
-
-  int sweeps = 0;
-  std::vector<std::string> probed;
-
-  bool StartSockets() override {
-    ++sweeps;
-    if (onStartSockets) {
-      onStartSockets();
-    }
-    return true;
-  }
-
-  std::int32_t ProbeHost(const std::string& address, const std::string&, EchoReply&) override {
-    probed.push_back(address);
-    if (onProbe) {
-      onProbe(address);
-    }
-    const auto found = statusOf.find(address);
-    return found == statusOf.end() ? ip_status::kTimedOut : found->second;
-  }
-};
 
 // Records every message box instead of showing it.
 class RecordingPresenter final : public MessagePresenter {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/echo_probe.h"
 #include "ui/monitor_program.h"
 #include "ui/probe_report_text.h"
@@ -32,14 +35,37 @@ TEST(ProbeReportTextTest, EachOutcomeInWords) {
   }
 }
 
-TEST(ProbeReportTextTest, NoSocketNamesBothFixesAndTheExecutable) {
-  const std::string text = probeReportText({ProbeOutcome::NoSocket, ip_status::kUnusable},
-                                           QStringLiteral("/usr/local/bin/orlo-monitor"))
-                               .toStdString();
-  EXPECT_NE(text.find("net.ipv4.ping_group_range = 0 2147483647"), std::string::npos) << text;
-  EXPECT_NE(text.find("/etc/sysctl.d"), std::string::npos) << text;
-  EXPECT_NE(text.find("setcap cap_net_raw+ep /usr/local/bin/orlo-monitor"), std::string::npos)
-      << text;
+// Only a refusal gets the advice about permissions; every other reason is named as it is.
+TEST(ProbeReportTextTest, NoSocketNamesItsReason) {
+  const struct {
+    UnusableReason reason;
+    std::string systemError;
+    std::vector<std::string> words;
+  } cases[] = {
+      {UnusableReason::NotPermitted,
+       "",
+       {"this user may not open ICMP sockets", "/etc/sysctl.d",
+        "net.ipv4.ping_group_range = 0 2147483647",
+        "setcap cap_net_raw+ep /usr/local/bin/orlo-monitor"}},
+      {UnusableReason::OutOfOpenFiles, "", {"out of open files"}},
+      {UnusableReason::OutOfMemory, "", {"out of memory"}},
+      {UnusableReason::OtherError,
+       "Protocol not supported",
+       {"no ICMP socket could be opened: Protocol not supported"}},
+  };
+  for (const auto& each : cases) {
+    const std::string text = probeReportText({ProbeOutcome::NoSocket, ip_status::kUnusable,
+                                              each.reason, each.systemError},
+                                             QStringLiteral("/usr/local/bin/orlo-monitor"))
+                                 .toStdString();
+    SCOPED_TRACE(text);
+    for (const std::string& words : each.words) {
+      EXPECT_NE(text.find(words), std::string::npos) << words;
+    }
+    const bool advised = text.find("setcap") != std::string::npos ||
+                         text.find("ping_group_range") != std::string::npos;
+    EXPECT_EQ(advised, each.reason == UnusableReason::NotPermitted);
+  }
 }
 
 TEST(PreferredPlatformTest, X11IsPreferredOnlyWhenBothDisplaysAreThereAndNoneWasPicked) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/unique_fd.h"
+
 namespace orlo::testing_netns {
 
 // The outcome of one helper program run. exitCode is -1 when it could not be started, did not
@@ -38,7 +40,7 @@ class ThreadNetns {
   const std::string& error() const { return error_; }
 
  private:
-  int home_ = -1;
+  UniqueFd home_;
   bool entered_ = false;
   std::string error_;
 };
@@ -51,8 +53,8 @@ class ThreadNetns {
 //
 // The router forwards and answers anything for 203.0.113.0/24 with host unreachable. The
 // client itself has a prohibit route and an unreachable route for one address each. The
-// silent host ignores echo requests. Whether the client permits unprivileged ICMP datagram
-// sockets is chosen at construction.
+// silent host ignores echo requests. The client does not permit unprivileged ICMP datagram
+// sockets until told to.
 class EchoLab {
  public:
   static constexpr const char* kClient = "192.0.2.2";
@@ -65,7 +67,7 @@ class EchoLab {
   static constexpr const char* kLocallyProhibited = "203.0.113.10";
   static constexpr const char* kLocallyUnreachable = "203.0.113.11";
 
-  explicit EchoLab(bool datagramSocketsPermitted);
+  EchoLab();
   EchoLab(const EchoLab&) = delete;
   EchoLab& operator=(const EchoLab&) = delete;
   // Removes whatever remove() has not.
@@ -73,6 +75,9 @@ class EchoLab {
 
   // Creates the namespaces and links. Returns an empty text on success, otherwise what failed.
   std::string build();
+  // Whether the client lets every user open ICMP datagram sockets (net.ipv4.ping_group_range):
+  // otherwise a probe there falls back to a raw socket. Returns an empty text on success.
+  std::string permitDatagramSockets(bool permitted);
   // Deletes every namespace this lab created. Returns an empty text on success.
   std::string remove();
 
@@ -87,7 +92,6 @@ class EchoLab {
   std::string inNamespace(const std::string& name, const std::vector<std::string>& ipArguments);
   std::string setSysctl(const std::string& name, const std::string& key, const std::string& value);
 
-  bool datagramSocketsPermitted_;
   std::string prefix_;
   std::vector<std::string> created_;
 };

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <netinet/in.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -13,26 +11,16 @@
 
 namespace orlo::testing_netns {
 
-// What is wrong with the replies the responder sends.
-enum class ReplyFault {
-  None,             // a correct reply
-  WrongSequence,    // the request's sequence number plus one
-  WrongIdentifier,  // the request's identifier plus one
-  SpoofedSource,    // sent from another address than the one that was asked
-};
-
 // A stand-in for a host's echo service: a thread inside a network namespace that captures echo
-// requests on a raw ICMP socket and answers them itself, late or wrongly as told. The host's
+// requests on a raw ICMP socket and answers them itself, as late as told. The host's
 // kernel must be kept from answering too (net.ipv4.icmp_echo_ignore_all=1).
 class IcmpResponder {
  public:
   using Clock = std::chrono::steady_clock;
 
   struct Plan {
-    ReplyFault fault = ReplyFault::None;
     std::chrono::milliseconds delay{0};  // from capture to reply
     int requestsToAnswer = 1;            // later requests are captured but not answered
-    in_addr_t spoofedSource = 0;         // network byte order, for ReplyFault::SpoofedSource
   };
 
   struct Answer {

@@ -1,4 +1,4 @@
-#include "tests/core/netns_topology.h"
+#include "tests/support/netns_topology.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -87,16 +87,18 @@ CommandResult runCommand(const std::vector<std::string>& argv, std::chrono::mill
     result.output = "no program given";
     return result;
   }
-  int output[2];
-  if (::pipe2(output, O_CLOEXEC | O_NONBLOCK) != 0) {
+  int pipeEnds[2];
+  if (::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) {
     result.output = describeErrno("pipe2");
     return result;
   }
+  const UniqueFd output(pipeEnds[0]);
+  UniqueFd childOutput(pipeEnds[1]);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, childOutput.get(), STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, childOutput.get(), STDERR_FILENO);
   std::vector<char*> arguments;
   for (const std::string& argument : argv) {
     arguments.push_back(const_cast<char*>(argument.c_str()));
@@ -106,9 +108,8 @@ CommandResult runCommand(const std::vector<std::string>& argv, std::chrono::mill
   const int spawnError =
       ::posix_spawnp(&child, arguments[0], &actions, nullptr, arguments.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  ::close(output[1]);
+  childOutput.reset();
   if (spawnError != 0) {
-    ::close(output[0]);
     result.output = "cannot start " + argv[0] + ": " + std::strerror(spawnError);
     return result;
   }
@@ -119,9 +120,9 @@ CommandResult runCommand(const std::vector<std::string>& argv, std::chrono::mill
   bool outputOpen = true;
   while (!ended && Clock::now() < deadline) {
     if (outputOpen) {
-      pollfd readable{output[0], POLLIN, 0};
+      pollfd readable{output.get(), POLLIN, 0};
       ::poll(&readable, 1, 10);
-      outputOpen = readAvailable(output[0], result.output);
+      outputOpen = readAvailable(output.get(), result.output);
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
@@ -130,13 +131,11 @@ CommandResult runCommand(const std::vector<std::string>& argv, std::chrono::mill
   if (!ended) {
     ::kill(child, SIGKILL);
     ::waitpid(child, &waitStatus, 0);
-    ::close(output[0]);
     result.output +=
         "\n" + joined(argv) + ": killed after " + std::to_string(limit.count()) + " ms";
     return result;
   }
-  readAvailable(output[0], result.output);
-  ::close(output[0]);
+  readAvailable(output.get(), result.output);
   if (WIFEXITED(waitStatus)) {
     result.exitCode = WEXITSTATUS(waitStatus);
   }
@@ -176,37 +175,32 @@ void sweepStaleNamespaces() {
   }
 }
 
-ThreadNetns::ThreadNetns(const std::string& namespaceName) {
-  home_ = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-  if (home_ < 0) {
+ThreadNetns::ThreadNetns(const std::string& namespaceName)
+    : home_(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)) {
+  if (!home_.valid()) {
     error_ = describeErrno("open the thread's own namespace");
     return;
   }
   const std::string path = std::string(kNamespaceDirectory) + "/" + namespaceName;
-  const int target = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (target < 0) {
+  const UniqueFd target(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!target.valid()) {
     error_ = describeErrno(("open " + path).c_str());
     return;
   }
-  if (::setns(target, CLONE_NEWNET) != 0) {
+  if (::setns(target.get(), CLONE_NEWNET) != 0) {
     error_ = describeErrno(("setns " + path).c_str());
   } else {
     entered_ = true;
   }
-  ::close(target);
 }
 
 ThreadNetns::~ThreadNetns() {
-  if (entered_ && ::setns(home_, CLONE_NEWNET) != 0) {
+  if (entered_ && ::setns(home_.get(), CLONE_NEWNET) != 0) {
     ADD_FAILURE() << describeErrno("the thread could not return to its own namespace");
-  }
-  if (home_ >= 0) {
-    ::close(home_);
   }
 }
 
-EchoLab::EchoLab(bool datagramSocketsPermitted)
-    : datagramSocketsPermitted_(datagramSocketsPermitted) {
+EchoLab::EchoLab() {
   std::random_device entropy;
   char suffix[5];
   std::snprintf(suffix, sizeof suffix, "%04x", static_cast<unsigned>(entropy() & 0xFFFF));
@@ -259,10 +253,7 @@ std::string EchoLab::build() {
       [&] { return addNamespace(router); },
       [&] { return addNamespace(answering); },
       [&] { return addNamespace(silent); },
-      [&] {
-        return setSysctl(client, "net.ipv4.ping_group_range",
-                         datagramSocketsPermitted_ ? "0 2147483647" : "1 0");
-      },
+      [&] { return permitDatagramSockets(false); },
       [&] { return setSysctl(router, "net.ipv4.ip_forward", "1"); },
       // Every unreachable report is sent, however many tests ask in a row.
       [&] { return setSysctl(router, "net.ipv4.icmp_ratelimit", "0"); },
@@ -345,6 +336,11 @@ std::string EchoLab::build() {
     }
   }
   return {};
+}
+
+std::string EchoLab::permitDatagramSockets(bool permitted) {
+  return setSysctl(clientNamespace(), "net.ipv4.ping_group_range",
+                   permitted ? "0 2147483647" : "1 0");
 }
 
 std::string EchoLab::remove() {

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <utility>
+
+namespace orlo {
+
+// The one owner of a POSIX file descriptor: closes it when it goes out of scope or is replaced.
+// Move-only, so a descriptor is closed exactly once on every path.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      reset(std::exchange(other.fd_, -1));
+    }
+    return *this;
+  }
+  ~UniqueFd() { reset(); }
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+  // Closes the descriptor held so far and takes the new one (-1: none).
+  void reset(int fd = -1) {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+    fd_ = fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace orlo
