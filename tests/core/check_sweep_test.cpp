@@ -11,6 +11,7 @@
 
 #include "core/memory_monitor_view.h"
 #include "tests/support/scripted_echo.h"
+#include "tests/support/table_cases.h"
 
 namespace orlo {
 namespace {
@@ -127,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"127.0.0.1", "192.0.2.1", "127.0.0.3", "x", "127.0.0.5", "127.0.0.6",
                    "255.255.255.255", "127.0.0.8", "198.51.100.9", "127.1"},
                   "GRGRGGRGRG"}),
-    [](const ::testing::TestParamInfo<SweepCase>& info) { return std::string(info.param.name); });
+    orlo::testing_support::caseName);
 
 TEST(Sweep, ReadsBoxAndAddressOfEachSlotWhenItGetsThere) {
   RecordingView view;
@@ -318,7 +319,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"Throws", 1, "127.0.0.1", {0}, true, {ProbeOutcome::ProbeError, 11050}, R},
         ReportCase{"Unticked", 0, "127.0.0.1", {0}, false, {ProbeOutcome::NotWatched, 0}, B},
         ReportCase{"Greyed", 2, "127.0.0.1", {0}, false, {ProbeOutcome::NotWatched, 0}, B}),
-    [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
+    orlo::testing_support::caseName);
 
 }  // namespace
 }  // namespace orlo

@@ -248,8 +248,8 @@ TEST_P(EchoProbeInNamespaces, LateReplyDoesNotMakeTheNextProbeGreen) {
 
 INSTANTIATE_TEST_SUITE_P(SocketKinds, EchoProbeInNamespaces,
                          testing::Values(SocketKind::Datagram, SocketKind::Raw),
-                         [](const testing::TestParamInfo<SocketKind>& info) {
-                           return info.param == SocketKind::Datagram ? "Datagram" : "Raw";
+                         [](const testing::TestParamInfo<SocketKind>& testCase) {
+                           return testCase.param == SocketKind::Datagram ? "Datagram" : "Raw";
                          });
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/memory_monitor_view.h"
+#include "tests/support/table_cases.h"
 
 namespace orlo {
 namespace {
@@ -111,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LimitCase{"ConversionOutOfRange", "32767.5", 300, "5", "1", 60, "1"},
                     LimitCase{"SpacesAllowed", " 1 ", 60, " 1 ", "  2", 120, "  2"},
                     LimitCase{"ZeroPointFourRoundsToZero", "0.4", 300, "5", "0.6", 60, "0.6"}),
-    [](const testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.name); });
+    orlo::testing_support::caseName);
 
 TEST(RefreshSchedule, NegativeIntervalSweepsOnEveryTick) {
   TestClock clock;

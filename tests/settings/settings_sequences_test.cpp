@@ -11,6 +11,7 @@
 #include "settings/memory_settings_store.h"
 #include "settings/message_text.h"
 #include "settings/settings_sequences.h"
+#include "tests/support/table_cases.h"
 
 namespace orlo {
 namespace {
@@ -127,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                    s.enables[2] = 1;
                    s.enables[9] = 1;
                  }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    orlo::testing_support::caseName);
 
 TEST(LoadFromStore, ReadsOnlyItsOwnApplicationAndSection) {
   MemorySettingsStore store;
@@ -197,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadOnTopCase{"Letters", "abc", "is not a number from -32768 to 32767"},
                     BadOnTopCase{"Empty", "", "is not a number from -32768 to 32767"},
                     BadOnTopCase{"Exponent", "1e0", "is not a number from -32768 to 32767"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    orlo::testing_support::caseName);
 
 TEST(LoadFromStore, AFailingReadStopsTheSequenceThere) {
   MemorySettingsStore store;

@@ -13,18 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/table_cases.h"
+
 namespace orlo::testing_support {
 
-// A table case is shown by its name, in failure messages (pull it in with a using-declaration
-// next to the case types) and in test names (caseName).
-template <typename Case>
-requires requires(const Case& c) {
-  std::string(c.name);
-}
-void PrintTo(const Case& c, std::ostream* out) {
-  *out << c.name;
-}
-inline constexpr auto caseName = [](const auto& info) { return std::string(info.param.name); };
 
 // A temporary folder that the test owns; removed with everything in it afterwards.
 class TempFolder {
