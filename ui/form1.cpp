@@ -264,13 +264,32 @@ bool Form1::load() {
 }
 
 void Form1::timer1Tick() {
-  // A tick that falls due before the window has first been painted (the first sweep may take
-  // seconds) is handled right after that paint; while it waits, further ticks add nothing.
-  if (!painted_ || tickWaiting_) {
+  // A tick that falls due before the window is shown (the first sweep may take seconds) waits
+  // for the window's first paint; while it waits, further ticks add nothing.
+  if (!shown_) {
     tickWaiting_ = true;
     return;
   }
+  // A window that is never exposed (mapped on a workspace that is not shown, iconic, covered)
+  // is never painted: the next tick no longer waits, and takes the waiting one's place.
+  tickWaiting_ = false;
   runTick();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (shown_) {
+    return;
+  }
+  shown_ = true;
+  if (timer1_->remainingTime() == 0) {
+    // Fell due during the first sweep; Timer1 would deliver it before the window is painted.
+    tickWaiting_ = true;
+  }
+  if (tickWaiting_ && timer1_->isActive()) {
+    // The first paint has a whole interval to come before the next tick stops waiting for it.
+    timer1_->start();
+  }
 }
 
 void Form1::paintEvent(QPaintEvent* event) {
@@ -280,10 +299,12 @@ void Form1::paintEvent(QPaintEvent* event) {
   }
   painted_ = true;
   if (tickWaiting_) {
-    // After this paint has reached the screen, not inside it.
+    // After this paint has reached the screen, not inside it; unless a tick took its place.
     QTimer::singleShot(0, this, [this] {
-      tickWaiting_ = false;
-      runTick();
+      if (tickWaiting_) {
+        tickWaiting_ = false;
+        runTick();
+      }
     });
   }
 }
