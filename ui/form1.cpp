@@ -371,7 +371,10 @@ void Form1::keepAbove(bool above) {
   // (QWidget::setWindowFlags would do all three); the widget's copy of the flags follows.
   overrideWindowFlags(flags);
   window->setFlags(flags);
-  if (above && isVisible()) {
+  // Both ways the window comes to the front and is activated, as the window manager's z-order
+  // call does: checked, above every window; unchecked, above the normal windows, which may
+  // cover it again from then on.
+  if (isVisible()) {
     raise();
     activateWindow();
   }

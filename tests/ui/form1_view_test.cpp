@@ -246,23 +246,18 @@ TEST_F(Form1ViewTest, CheckingOnTopKeepsTheNativeWindowAndItsPlace) {
   window.close();
 }
 
-TEST_F(Form1ViewTest, CheckingOnTopActivatesTheWindow) {
+TEST_F(Form1ViewTest, OnTopActivatesTheWindowBothWays) {
   window.show();
   QWidget other;
   other.show();
-  other.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-  ASSERT_FALSE(window.isActiveWindow());
-
-  window.setOnTopValue(1);
-  EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
-
-  // Unchecking leaves the activation as it is.
-  other.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-  check2()->click();
-  QTest::qWait(20);
-  EXPECT_TRUE(other.isActiveWindow());
+  for (const std::int16_t value : {std::int16_t{1}, std::int16_t{0}}) {
+    SCOPED_TRACE(value);
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    ASSERT_FALSE(window.isActiveWindow());
+    window.setOnTopValue(value);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+  }
   window.close();
 }
 
