@@ -34,6 +34,12 @@ constexpr Qt::WindowFlags kWindowFlags =
 constexpr int kFontPointSize = 8;
 constexpr int kFontStretch = QFont::SemiCondensed;
 
+// What a screen reader says for the controls whose captions do not tell it (the boxes have none).
+constexpr char kAddressBoxName[] = "Host %1 address";
+constexpr char kIntervalBoxName[] = "Refresh interval in minutes";
+constexpr char kCommand1Description[] = "Show or hide the addresses and options";
+constexpr char kCommand2Description[] = "About Orlo - IP Monitor";
+
 constexpr char kNoOnTopToolTip[] =
     "This desktop does not let a program keep its window above the others. "
     "The setting is still saved for desktops that do.";
@@ -120,9 +126,12 @@ Form1::~Form1() = default;
 
 void Form1::createControls() {
   command1_ = makeButton(this, QStringLiteral("Command1"), QStringLiteral(">>"));
+  command1_->setAccessibleDescription(QString::fromLatin1(kCommand1Description));
   command2_ = makeButton(this, QStringLiteral("Command2"), QStringLiteral("?"));
+  command2_->setAccessibleDescription(QString::fromLatin1(kCommand2Description));
   for (int slot = 0; slot < kSlotCount; ++slot) {
     text1_[slot] = makeTextBox(this, slotControlName("Text1", slot));
+    text1_[slot]->setAccessibleName(QString::fromLatin1(kAddressBoxName).arg(slot + 1));
     auto* box = new QCheckBox(QStringLiteral("%1.").arg(slot + 1), this);
     box->setObjectName(slotControlName("Check1", slot));
     // Caption left of the box, the box at the right edge.
@@ -136,6 +145,7 @@ void Form1::createControls() {
   label1_->setObjectName(QStringLiteral("Label1"));
   // Label1 and tijd overlap; the text box is drawn above the label.
   tijd_ = makeTextBox(this, QStringLiteral("tijd"));
+  tijd_->setAccessibleName(QString::fromLatin1(kIntervalBoxName));
   label2_ = new QLabel(QStringLiteral("minutes"), this);
   label2_->setObjectName(QStringLiteral("Label2"));
   check2_ = new QCheckBox(QStringLiteral("Window always on top."), this);
