@@ -30,6 +30,9 @@ std::optional<std::string> environmentValue(const char* name) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // First, before any thread exists; a logout or Ctrl+C then closes the window as the user would.
+  orlo::blockEndSignals();
+
   if (const auto platform = orlo::preferredPlatform(environmentValue("QT_QPA_PLATFORM"),
                                                     environmentValue("WAYLAND_DISPLAY"),
                                                     environmentValue("DISPLAY"))) {
@@ -45,8 +48,10 @@ int main(int argc, char* argv[]) {
   try {
     orlo::QtSettingsStore settings(orlo::QtSettingsStore::defaultFilePath());
     orlo::Module1 echo;
+    const orlo::EndSignals endSignals;
     return orlo::runMonitor(
-        {settings, echo, messages, orlo::platformKeepsWindowsOnTop(QApplication::platformName())});
+        {settings, echo, messages, orlo::platformKeepsWindowsOnTop(QApplication::platformName())},
+        &endSignals);
   } catch (const std::exception& failure) {
     // The window reports its own failures; this is what fails before it exists.
     messages.show(nullptr, {QStringLiteral("Orlo - IP Monitor"),

@@ -1,6 +1,7 @@
 #include "ui/monitor_program.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 namespace orlo {
 namespace {
@@ -37,7 +38,17 @@ std::unique_ptr<Form1> startMonitor(const MonitorParts& parts) {
   return window;
 }
 
-int runMonitor(const MonitorParts& parts) {
+int runMonitor(const MonitorParts& parts, const EndSignals* endSignals) {
+  // Closing every window closes an open message box first, then the monitor window, whose close
+  // saves the settings once; the program then ends as after any close.
+  const QObject session;
+  const auto closeAllWindows = [] { QApplication::closeAllWindows(); };
+  // Direct, as the session manager expects the data committed when the signal returns.
+  QObject::connect(qApp, &QGuiApplication::commitDataRequest, &session, closeAllWindows,
+                   Qt::DirectConnection);
+  if (endSignals != nullptr) {
+    QObject::connect(endSignals, &EndSignals::received, &session, closeAllWindows);
+  }
   const std::unique_ptr<Form1> window = startMonitor(parts);
   if (!window) {
     return kFailureExitStatus;

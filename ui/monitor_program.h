@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include "ui/end_signals.h"
 #include "ui/form1.h"
 
 namespace orlo {
@@ -32,7 +33,9 @@ bool platformKeepsWindowsOnTop(const QString& platformName);
 std::unique_ptr<Form1> startMonitor(const MonitorParts& parts);
 
 // Start-up, then the event loop until the window is closed. Returns the program's exit status:
-// 0, or kFailureExitStatus after a reported failure. Needs a QApplication.
-int runMonitor(const MonitorParts& parts);
+// 0, or kFailureExitStatus after a reported failure. Needs a QApplication. The end signals, when
+// given, and the session manager's end-of-session request close the window as the user would,
+// which saves the settings.
+int runMonitor(const MonitorParts& parts, const EndSignals* endSignals = nullptr);
 
 }  // namespace orlo
