@@ -1,5 +1,7 @@
 #include "ui/monitor_program.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QSessionManager>
 
@@ -19,6 +21,22 @@ std::optional<std::string> preferredPlatform(const std::optional<std::string>& q
     return std::nullopt;
   }
   return "xcb;wayland";
+}
+
+bool needsX11DisplayCheck(const std::optional<std::string>& qpaPlatform,
+                          const std::optional<std::string>& waylandDisplay,
+                          const std::vector<std::string>& arguments) {
+  const auto namesPlatformOrDisplay = [](const std::string& argument) {
+    return argument == "-platform" || argument == "--platform" || argument == "-display" ||
+           argument == "--display";
+  };
+  if (std::any_of(arguments.begin(), arguments.end(), namesPlatformOrDisplay)) {
+    return false;
+  }
+  if (isSet(qpaPlatform)) {
+    return *qpaPlatform == "xcb";
+  }
+  return !isSet(waylandDisplay);
 }
 
 bool platformKeepsWindowsOnTop(const QString& platformName) {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QString>
 
@@ -22,6 +23,15 @@ inline constexpr int kFailureExitStatus = 1;
 std::optional<std::string> preferredPlatform(const std::optional<std::string>& qpaPlatform,
                                              const std::optional<std::string>& waylandDisplay,
                                              const std::optional<std::string>& display);
+
+// Whether the X display must be tried before QApplication exists, given QT_QPA_PLATFORM (after
+// preferredPlatform), WAYLAND_DISPLAY and the command line. Qt aborts when the only platform it
+// may use does not start, so the display is tried where that platform is X11: QT_QPA_PLATFORM
+// "xcb", or none outside a Wayland session. A list such as "xcb;wayland" falls back by itself,
+// and any other platform, or a platform or display named on the command line, is left to Qt.
+bool needsX11DisplayCheck(const std::optional<std::string>& qpaPlatform,
+                          const std::optional<std::string>& waylandDisplay,
+                          const std::vector<std::string>& arguments);
 
 // Whether windows on this Qt platform can be kept above the others.
 bool platformKeepsWindowsOnTop(const QString& platformName);

@@ -4,8 +4,11 @@
 #   signals: started on the offscreen platform with its own settings file, it gets SIGTERM,
 #            SIGHUP, SIGINT, and two SIGTERMs at once; each time it must save its settings and
 #            end with status 0.
+#   display: started without a usable display (DISPLAY unset, or naming a display that does not
+#            exist), it must print one line that names the display and asks for a graphical
+#            session, and end with status 1.
 #
-# usage: program_ends.sh signals ORLO_MONITOR
+# usage: program_ends.sh signals|display ORLO_MONITOR
 set -euo pipefail
 
 mode=$1
@@ -77,6 +80,17 @@ end_by_signals() {
   echo "${signals[*]}: saved, status 0"
 }
 
+start_without_display() {
+  local description=$1
+  shift
+  local status=0
+  env "$@" "$monitor" >"$work/out.log" 2>"$work/err.log" || status=$?
+  [ "$status" -eq 1 ] || fail "$description: status $status, not 1: $(cat "$work/err.log")"
+  [ ! -s "$work/out.log" ] || fail "$description: printed to stdout: $(cat "$work/out.log")"
+  [ "$(wc -l <"$work/err.log")" -eq 1 ] || fail "$description: not one line: $(cat "$work/err.log")"
+  echo "$description: $(cat "$work/err.log")"
+}
+
 case $mode in
   signals)
     # Background commands of a shell without job control ignore SIGINT.
@@ -85,6 +99,18 @@ case $mode in
       read -ra list <<<"$signals"
       end_by_signals "${list[@]}"
     done
+    ;;
+  display)
+    start_without_display "DISPLAY unset" -u DISPLAY
+    grep -q 'graphical session' "$work/err.log" || fail "no word of a graphical session"
+    grep -q 'DISPLAY is not set' "$work/err.log" || fail "does not say that DISPLAY is unset"
+    number=$((3000 + $$ % 1000))
+    while [ -e "/tmp/.X11-unix/X$number" ]; do
+      number=$((number + 1))
+    done
+    start_without_display "DISPLAY=:$number" DISPLAY=":$number"
+    grep -q 'graphical session' "$work/err.log" || fail "no word of a graphical session"
+    grep -qF "\":$number\"" "$work/err.log" || fail "does not name the display :$number"
     ;;
   *)
     fail "unknown mode $mode"

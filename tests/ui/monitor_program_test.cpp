@@ -413,5 +413,30 @@ TEST_F(MonitorProgramTest, AfterALongSweepOneTickComesAtOnceAndNoBurst) {
   EXPECT_GE(betweenNextTwo.count(), 500);
 }
 
+TEST(DisplayCheckTest, OnlyWhereX11IsTheOnePlatformQtMayUse) {
+  using Text = std::optional<std::string>;
+  const struct {
+    Text qpaPlatform;
+    Text waylandDisplay;
+    std::vector<std::string> arguments;
+    bool check;
+  } cases[] = {
+      {std::nullopt, std::nullopt, {}, true},
+      {std::nullopt, "", {}, true},
+      {"xcb", "wayland-0", {}, true},
+      {std::nullopt, "wayland-0", {}, false},
+      {"xcb;wayland", "wayland-0", {}, false},
+      {"offscreen", std::nullopt, {}, false},
+      {std::nullopt, std::nullopt, {"-platform", "offscreen"}, false},
+      {std::nullopt, std::nullopt, {"--display", ":1"}, false},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.qpaPlatform.value_or("<unset>") + " " +
+                 each.waylandDisplay.value_or("<unset>"));
+    EXPECT_EQ(needsX11DisplayCheck(each.qpaPlatform, each.waylandDisplay, each.arguments),
+              each.check);
+  }
+}
+
 }  // namespace
 }  // namespace orlo
