@@ -70,9 +70,6 @@ class Form1 final : public QWidget, public MonitorView {
   // A handler that ends the program on failure has failed: the program's status must be 1.
   bool failed() const { return failed_; }
 
-  // True once the window has been painted.
-  bool hasBeenPainted() const { return painted_; }
-
   // The tick of Timer1: one onTick of the refresh schedule. A tick that falls due before the
   // window is shown waits for its first paint, or for the next tick where no paint comes.
   void timer1Tick();
