@@ -25,19 +25,8 @@ fail() {
 }
 step() { echo "-- $*"; }
 
-# Waits until the command succeeds, trying every 0.1 s for at most $1 seconds.
-wait_for() {
-  local seconds=$1
-  shift
-  local tries=$((seconds * 10))
-  while ((tries-- > 0)); do
-    if "$@"; then
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
+# shellcheck source=tests/e2e/wait_for.sh
+source "$(dirname "$0")/wait_for.sh"
 
 for tool in Xvfb openbox xdotool xprop xwininfo import "$convert" "$monitor" "$first_map_state"; do
   command -v "$tool" >/dev/null || fail "$tool is missing"

@@ -14,7 +14,8 @@ set -euo pipefail
 mode=$1
 monitor=$2
 # Only read by a sanitizer build of the monitor.
-export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 fail() {
@@ -22,18 +23,8 @@ fail() {
   exit 1
 }
 
-# Waits until the command succeeds, trying every 0.1 s for at most $1 seconds.
-wait_for() {
-  local tries=$(($1 * 10))
-  shift
-  while ((tries-- > 0)); do
-    if "$@"; then
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
+# shellcheck source=tests/e2e/wait_for.sh
+source "$(dirname "$0")/wait_for.sh"
 
 work=$(mktemp -d)
 monitor_pid=
