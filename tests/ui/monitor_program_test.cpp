@@ -14,8 +14,11 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -82,7 +85,8 @@ class MonitorProgramTest : public ::testing::Test {
   // Runs the program; the action runs on the event loop's first turn, with the window.
   int runWith(const std::function<void(Form1&)>& action) { return runWith(parts, action); }
 
-  static int runWith(const MonitorParts& program, const std::function<void(Form1&)>& action) {
+  static int runWith(const MonitorParts& program, const std::function<void(Form1&)>& action,
+                     const EndSignals* endSignals = nullptr) {
     QTimer driver;
     driver.setSingleShot(true);
     QObject::connect(&driver, &QTimer::timeout, [&] {
@@ -95,7 +99,7 @@ class MonitorProgramTest : public ::testing::Test {
       action(*window);
     });
     driver.start(0);
-    return runMonitor(program);
+    return runMonitor(program, endSignals);
   }
 
   template <typename T>
@@ -223,6 +227,30 @@ TEST_F(MonitorProgramTest, AFailingSaveIsReportedAndTheProgramEndsWithStatusOne)
   EXPECT_EQ(messages.shown[0].content.icon, QMessageBox::Critical);
   EXPECT_NE(messages.shown[0].content.text.toStdString().find("could not save"), std::string::npos);
   EXPECT_EQ(stored(store, "ip0"), "kept");
+}
+
+TEST_F(MonitorProgramTest, EndSignalsCloseTheWindowWhichSavesOnceAndEndsWithStatusZero) {
+  // Sent to this thread alone, which blocks them: no other thread of the test sees them.
+  blockEndSignals();
+  const EndSignals endSignals;
+  int received = 0;
+  QObject::connect(&endSignals, &EndSignals::received, [&] {
+    // A second signal while the program ends.
+    if (++received == 1) {
+      pthread_kill(pthread_self(), SIGHUP);
+    }
+  });
+  const int status = runWith(
+      parts,
+      [](Form1& window) {
+        control<QLineEdit>(window, QStringLiteral("Text1_3"))->setText(QStringLiteral("kept"));
+        pthread_kill(pthread_self(), SIGTERM);
+      },
+      &endSignals);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(received, 2);
+  EXPECT_EQ(store.commitCount(), 1u);
+  EXPECT_EQ(stored(store, "ip3"), "kept");
 }
 
 // Shows failure reports, but cannot show the about box.
