@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that drive the real program.
 
 # Waits until the command succeeds, trying every 0.1 s for at most $1 seconds.
