@@ -1,9 +1,11 @@
 // Orlo - IP Monitor: watches up to ten IPv4 hosts and shows each as a lamp.
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QIcon>
@@ -16,6 +18,7 @@
 #include "ui/monitor_program.h"
 
 #include "app/orlo_icon.xpm"
+#include "app/x11_display.h"
 
 namespace {
 
@@ -30,10 +33,22 @@ std::optional<std::string> environmentValue(const char* name) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // First, before any thread exists; a logout or Ctrl+C then closes the window as the user would.
+  orlo::blockEndSignals();
+
   if (const auto platform = orlo::preferredPlatform(environmentValue("QT_QPA_PLATFORM"),
                                                     environmentValue("WAYLAND_DISPLAY"),
                                                     environmentValue("DISPLAY"))) {
     qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));
+  }
+  // Qt aborts, advising to reinstall, when it cannot open the display; say what is missing.
+  if (orlo::needsX11DisplayCheck(environmentValue("QT_QPA_PLATFORM"),
+                                 environmentValue("WAYLAND_DISPLAY"),
+                                 std::vector<std::string>(argv + 1, argv + argc))) {
+    if (const auto problem = orlo::x11DisplayProblem(environmentValue("DISPLAY"))) {
+      std::fprintf(stderr, "%s\n", problem->c_str());
+      return orlo::kFailureExitStatus;
+    }
   }
 
   QApplication application(argc, argv);
@@ -45,8 +60,10 @@ int main(int argc, char* argv[]) {
   try {
     orlo::IniFileStore settings(orlo::IniFileStore::defaultFilePath());
     orlo::Module1 echo;
+    const orlo::EndSignals endSignals;
     return orlo::runMonitor(
-        {settings, echo, messages, orlo::platformKeepsWindowsOnTop(QApplication::platformName())});
+        {settings, echo, messages, orlo::platformKeepsWindowsOnTop(QApplication::platformName())},
+        &endSignals);
   } catch (const std::exception& failure) {
     // The window reports its own failures; this is what fails before it exists.
     messages.show(nullptr, {QStringLiteral("Orlo - IP Monitor"),

@@ -34,6 +34,12 @@ constexpr Qt::WindowFlags kWindowFlags =
 constexpr int kFontPointSize = 8;
 constexpr int kFontStretch = QFont::SemiCondensed;
 
+// What a screen reader says for the controls whose captions do not tell it (the boxes have none).
+constexpr char kAddressBoxName[] = "Host %1 address";
+constexpr char kIntervalBoxName[] = "Refresh interval in minutes";
+constexpr char kCommand1Description[] = "Show or hide the addresses and options";
+constexpr char kCommand2Description[] = "About Orlo - IP Monitor";
+
 constexpr char kNoOnTopToolTip[] =
     "This desktop does not let a program keep its window above the others. "
     "The setting is still saved for desktops that do.";
@@ -120,9 +126,12 @@ Form1::~Form1() = default;
 
 void Form1::createControls() {
   command1_ = makeButton(this, QStringLiteral("Command1"), QStringLiteral(">>"));
+  command1_->setAccessibleDescription(QString::fromLatin1(kCommand1Description));
   command2_ = makeButton(this, QStringLiteral("Command2"), QStringLiteral("?"));
+  command2_->setAccessibleDescription(QString::fromLatin1(kCommand2Description));
   for (int slot = 0; slot < kSlotCount; ++slot) {
     text1_[slot] = makeTextBox(this, slotControlName("Text1", slot));
+    text1_[slot]->setAccessibleName(QString::fromLatin1(kAddressBoxName).arg(slot + 1));
     auto* box = new QCheckBox(QStringLiteral("%1.").arg(slot + 1), this);
     box->setObjectName(slotControlName("Check1", slot));
     // Caption left of the box, the box at the right edge.
@@ -136,6 +145,7 @@ void Form1::createControls() {
   label1_->setObjectName(QStringLiteral("Label1"));
   // Label1 and tijd overlap; the text box is drawn above the label.
   tijd_ = makeTextBox(this, QStringLiteral("tijd"));
+  tijd_->setAccessibleName(QString::fromLatin1(kIntervalBoxName));
   label2_ = new QLabel(QStringLiteral("minutes"), this);
   label2_->setObjectName(QStringLiteral("Label2"));
   check2_ = new QCheckBox(QStringLiteral("Window always on top."), this);
@@ -264,13 +274,32 @@ bool Form1::load() {
 }
 
 void Form1::timer1Tick() {
-  // A tick that falls due before the window has first been painted (the first sweep may take
-  // seconds) is handled right after that paint; while it waits, further ticks add nothing.
-  if (!painted_ || tickWaiting_) {
+  // A tick that falls due before the window is shown (the first sweep may take seconds) waits
+  // for the window's first paint; while it waits, further ticks add nothing.
+  if (!shown_) {
     tickWaiting_ = true;
     return;
   }
+  // A window that is never exposed (mapped on a workspace that is not shown, iconic, covered)
+  // is never painted: the next tick no longer waits, and takes the waiting one's place.
+  tickWaiting_ = false;
   runTick();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (shown_) {
+    return;
+  }
+  shown_ = true;
+  if (timer1_->remainingTime() == 0) {
+    // Fell due during the first sweep; Timer1 would deliver it before the window is painted.
+    tickWaiting_ = true;
+  }
+  if (tickWaiting_ && timer1_->isActive()) {
+    // The first paint has a whole interval to come before the next tick stops waiting for it.
+    timer1_->start();
+  }
 }
 
 void Form1::paintEvent(QPaintEvent* event) {
@@ -280,10 +309,12 @@ void Form1::paintEvent(QPaintEvent* event) {
   }
   painted_ = true;
   if (tickWaiting_) {
-    // After this paint has reached the screen, not inside it.
+    // After this paint has reached the screen, not inside it; unless a tick took its place.
     QTimer::singleShot(0, this, [this] {
-      tickWaiting_ = false;
-      runTick();
+      if (tickWaiting_) {
+        tickWaiting_ = false;
+        runTick();
+      }
     });
   }
 }
@@ -350,7 +381,10 @@ void Form1::keepAbove(bool above) {
   // (QWidget::setWindowFlags would do all three); the widget's copy of the flags follows.
   overrideWindowFlags(flags);
   window->setFlags(flags);
-  if (above && isVisible()) {
+  // Both ways the window comes to the front and is activated, as the window manager's z-order
+  // call does: checked, above every window; unchecked, above the normal windows, which may
+  // cover it again from then on.
+  if (isVisible()) {
     raise();
     activateWindow();
   }

@@ -70,10 +70,8 @@ class Form1 final : public QWidget, public MonitorView {
   // A handler that ends the program on failure has failed: the program's status must be 1.
   bool failed() const { return failed_; }
 
-  // True once the window has been shown and painted. Ticks that come earlier wait for it.
-  bool hasBeenPainted() const { return painted_; }
-
-  // The tick of Timer1: one onTick of the refresh schedule, once the window has been painted.
+  // The tick of Timer1: one onTick of the refresh schedule. A tick that falls due before the
+  // window is shown waits for its first paint, or for the next tick where no paint comes.
   void timer1Tick();
 
  signals:
@@ -83,6 +81,7 @@ class Form1 final : public QWidget, public MonitorView {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void createControls();
@@ -116,6 +115,7 @@ class Form1 final : public QWidget, public MonitorView {
   QTimer* timer1_ = nullptr;
 
   RefreshSchedule schedule_;
+  bool shown_ = false;
   bool painted_ = false;
   bool tickWaiting_ = false;
   bool failed_ = false;

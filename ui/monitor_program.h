@@ -3,9 +3,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QString>
 
+#include "ui/end_signals.h"
 #include "ui/form1.h"
 
 namespace orlo {
@@ -22,6 +24,15 @@ std::optional<std::string> preferredPlatform(const std::optional<std::string>& q
                                              const std::optional<std::string>& waylandDisplay,
                                              const std::optional<std::string>& display);
 
+// Whether the X display must be tried before QApplication exists, given QT_QPA_PLATFORM (after
+// preferredPlatform), WAYLAND_DISPLAY and the command line. Qt aborts when the only platform it
+// may use does not start, so the display is tried where that platform is X11: QT_QPA_PLATFORM
+// "xcb", or none outside a Wayland session. A list such as "xcb;wayland" falls back by itself,
+// and any other platform, or a platform or display named on the command line, is left to Qt.
+bool needsX11DisplayCheck(const std::optional<std::string>& qpaPlatform,
+                          const std::optional<std::string>& waylandDisplay,
+                          const std::vector<std::string>& arguments);
+
 // Whether windows on this Qt platform can be kept above the others.
 bool platformKeepsWindowsOnTop(const QString& platformName);
 
@@ -32,7 +43,9 @@ bool platformKeepsWindowsOnTop(const QString& platformName);
 std::unique_ptr<Form1> startMonitor(const MonitorParts& parts);
 
 // Start-up, then the event loop until the window is closed. Returns the program's exit status:
-// 0, or kFailureExitStatus after a reported failure. Needs a QApplication.
-int runMonitor(const MonitorParts& parts);
+// 0, or kFailureExitStatus after a reported failure. Needs a QApplication. The end signals, when
+// given, and the session manager's end-of-session request close the window as the user would,
+// which saves the settings.
+int runMonitor(const MonitorParts& parts, const EndSignals* endSignals = nullptr);
 
 }  // namespace orlo

@@ -2,12 +2,22 @@
 # The monitor as a user runs it: the real orlo-monitor on its own Xvfb display under openbox,
 # with its own settings file. Checks the lamps on screen, always-on-top from the first map,
 # ">>", unticking "Window always on top." and closing through the window manager with an edit.
-# Saves screenshots of the collapsed and the expanded window.
+# Saves screenshots of the collapsed and the expanded window. Then, as root, a second monitor
+# that openbox maps on a workspace that is not shown must still sweep at every tick, and save
+# its settings when SIGTERM ends it.
 #
 # usage: monitor_e2e.sh ORLO_MONITOR FIRST_MAP_STATE SCREENSHOT_DIR
 # Exits 0 on success, 1 on a failed check, 77 (skip) only when this user may not send ICMP at
 # all, which never holds for root.
 set -euo pipefail
+
+# As root the test runs in a network namespace of its own: the echo requests it counts are its
+# monitors' alone, and every X client reaches this test's Xvfb through its abstract socket, even
+# where a display of the same number from another namespace shares /tmp/.X11-unix.
+if [ "$(id -u)" -eq 0 ] && [ -z "${ORLO_E2E_OWN_NETNS:-}" ]; then
+  export ORLO_E2E_OWN_NETNS=1
+  exec unshare --net bash -c 'ip link set lo up && exec bash "$@"' bash "$0" "$@"
+fi
 
 monitor=$1
 first_map_state=$2
@@ -23,19 +33,8 @@ fail() {
 }
 step() { echo "-- $*"; }
 
-# Waits until the command succeeds, trying every 0.1 s for at most $1 seconds.
-wait_for() {
-  local seconds=$1
-  shift
-  local tries=$((seconds * 10))
-  while ((tries-- > 0)); do
-    if "$@"; then
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
+# shellcheck source=tests/e2e/wait_for.sh
+source "$(dirname "$0")/wait_for.sh"
 
 for tool in Xvfb openbox xdotool xprop xwininfo import "$convert" "$monitor" "$first_map_state"; do
   command -v "$tool" >/dev/null || fail "$tool is missing"
@@ -78,8 +77,14 @@ echo "display $DISPLAY"
 
 step "start openbox"
 mkdir -p "$work/home"
+# Openbox's own configuration, with a rule that maps windows of the instance name orlo-hidden
+# on the second workspace, which is not shown.
+hidden_name=orlo-hidden
+sed "s|^<applications>\$|&<application name=\"$hidden_name\"><desktop>2</desktop></application>|" \
+  /etc/xdg/openbox/rc.xml >"$work/openbox.xml"
+grep -q "$hidden_name" "$work/openbox.xml" || fail "no rule for the hidden window in openbox's rc.xml"
 HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" openbox --sm-disable \
-  >"$work/openbox.log" 2>&1 &
+  --config-file "$work/openbox.xml" >"$work/openbox.log" 2>&1 &
 pids+=($!)
 # openbox names itself on the root window before it handles map requests, and a window mapped
 # in between is never shown; it publishes its (empty) client list only once it handles them.
@@ -205,5 +210,49 @@ grep -qx 'ip1=abc' "$settings" || fail "slot 1 lost its address"
 grep -qx 'ipen2=0' "$settings" || fail "slot 2 was not saved unticked"
 echo "saved settings:"
 cat "$settings"
+
+step "a monitor on a workspace that is not shown sweeps at every tick"
+if [ -z "${ORLO_E2E_OWN_NETNS:-}" ]; then
+  [ "${ORLO_REQUIRE_NETNS:-}" != 1 ] || fail "ORLO_REQUIRE_NETNS=1, but counting echoes needs root"
+  echo "skipped: counting echo requests needs a network namespace of the test's own, and root"
+else
+  # Echo requests sent in this test's network namespace.
+  echoes_sent() {
+    awk '/^Icmp:/ { if (!column) { for (i = 1; i <= NF; i++) if ($i == "OutEchos") column = i }
+                    else print $column }' /proc/self/net/snmp
+  }
+  echoes_before=$(echoes_sent)
+  hidden_config="$work/hidden"
+  mkdir -p "$hidden_config/Orlo"
+  hidden_settings="$hidden_config/Orlo/Orlo.conf"
+  # An interval of -1 sweeps at every tick.
+  printf '[Monitor]\nip0=127.0.0.1\nipen0=1\nrefresh=-1\n' >"$hidden_settings"
+  RESOURCE_NAME=$hidden_name XDG_CONFIG_HOME="$hidden_config" "$monitor" >"$work/hidden.log" 2>&1 &
+  hidden_pid=$!
+  pids+=("$hidden_pid")
+  hidden_window() { xdotool search --classname "^$hidden_name\$" 2>/dev/null | head -n1; }
+  hidden_mapped() { [ -n "$(hidden_window)" ]; }
+  wait_for 20 hidden_mapped || fail "no hidden monitor window: $(cat "$work/hidden.log")"
+  hidden=$(hidden_window)
+  # Qt creates the window before it maps it, and openbox places it when it is mapped.
+  on_second_workspace() { xprop -id "$hidden" _NET_WM_DESKTOP 2>/dev/null | grep -q '= 1$'; }
+  wait_for 20 on_second_workspace || fail "window $hidden is not on the second workspace:" \
+    "$(xprop -id "$hidden" WM_CLASS WM_NAME _NET_WM_DESKTOP WM_STATE 2>&1)"
+  xprop -root _NET_CURRENT_DESKTOP | grep -q '= 0$' || fail "the second workspace is shown"
+  ! xwininfo -id "$hidden" | grep -q 'IsViewable' || fail "the hidden monitor window is viewable"
+  # The load sweep, then at least three ticks.
+  several_sweeps() { (($(echoes_sent) - echoes_before >= 4)); }
+  wait_for 20 several_sweeps ||
+    fail "the hidden monitor sent $(($(echoes_sent) - echoes_before)) echo requests in 20 s"
+  echo "$(($(echoes_sent) - echoes_before)) echo requests sent"
+  kill -TERM "$hidden_pid"
+  hidden_exited() { ! kill -0 "$hidden_pid" 2>/dev/null; }
+  wait_for 20 hidden_exited || fail "the hidden monitor did not end after SIGTERM"
+  hidden_status=0
+  wait "$hidden_pid" || hidden_status=$?
+  [ "$hidden_status" -eq 0 ] || fail "after SIGTERM the hidden monitor ended with status $hidden_status"
+  grep -qx 'ipen9=0' "$hidden_settings" || fail "SIGTERM did not save: $(cat "$hidden_settings")"
+fi
+
 echo "screenshots in $screenshots"
 echo "PASS"

@@ -14,8 +14,12 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -81,7 +85,8 @@ class MonitorProgramTest : public ::testing::Test {
   // Runs the program; the action runs on the event loop's first turn, with the window.
   int runWith(const std::function<void(Form1&)>& action) { return runWith(parts, action); }
 
-  static int runWith(const MonitorParts& program, const std::function<void(Form1&)>& action) {
+  static int runWith(const MonitorParts& program, const std::function<void(Form1&)>& action,
+                     const EndSignals* endSignals = nullptr) {
     QTimer driver;
     driver.setSingleShot(true);
     QObject::connect(&driver, &QTimer::timeout, [&] {
@@ -94,7 +99,7 @@ class MonitorProgramTest : public ::testing::Test {
       action(*window);
     });
     driver.start(0);
-    return runMonitor(program);
+    return runMonitor(program, endSignals);
   }
 
   template <typename T>
@@ -224,6 +229,30 @@ TEST_F(MonitorProgramTest, AFailingSaveIsReportedAndTheProgramEndsWithStatusOne)
   EXPECT_EQ(stored(store, "ip0"), "kept");
 }
 
+TEST_F(MonitorProgramTest, EndSignalsCloseTheWindowWhichSavesOnceAndEndsWithStatusZero) {
+  // Sent to this thread alone, which blocks them: no other thread of the test sees them.
+  blockEndSignals();
+  const EndSignals endSignals;
+  int received = 0;
+  QObject::connect(&endSignals, &EndSignals::received, [&] {
+    // A second signal while the program ends.
+    if (++received == 1) {
+      pthread_kill(pthread_self(), SIGHUP);
+    }
+  });
+  const int status = runWith(
+      parts,
+      [](Form1& window) {
+        control<QLineEdit>(window, QStringLiteral("Text1_3"))->setText(QStringLiteral("kept"));
+        pthread_kill(pthread_self(), SIGTERM);
+      },
+      &endSignals);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(received, 2);
+  EXPECT_EQ(store.commitCount(), 1u);
+  EXPECT_EQ(stored(store, "ip3"), "kept");
+}
+
 // Shows failure reports, but cannot show the about box.
 class BrokenAboutPresenter final : public MessagePresenter {
  public:
@@ -334,34 +363,53 @@ TEST_F(MonitorProgramTest, TheRealAboutBoxIsModalWithOnlyOkAndNoIcon) {
   window->close();
 }
 
-TEST_F(MonitorProgramTest, ATickBeforeTheFirstPaintWaitsForItAndCountsOnce) {
-  Form1 window{parts};
-  EventLog paints(&window, QEvent::Paint);
-  int paintsAtSecondSweep = -1;
-  echo.onStartSockets = [&] {
-    if (echo.sweeps == 2) {
-      paintsAtSecondSweep = paints.count;
+// Keeps a window from ever being exposed, as a window manager does with a window it maps on a
+// workspace that is not shown: the window is never painted.
+class ExposeBlocker : public QObject {
+ public:
+  explicit ExposeBlocker(QWindow* window) { window->installEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Expose; }
+};
+
+TEST_F(MonitorProgramTest, ATickBeforeTheFirstPaintWaitsForItOrTheNextTickAndCountsOnce) {
+  for (const bool exposed : {true, false}) {
+    SCOPED_TRACE(exposed ? "exposed" : "never exposed");
+    MemorySettingsStore fresh;
+    ScriptedEcho scripted;
+    Form1 window{{fresh, scripted, messages, true}};
+    window.winId();
+    std::optional<ExposeBlocker> blocker;
+    if (!exposed) {
+      blocker.emplace(window.windowHandle());
     }
-  };
-  ASSERT_TRUE(window.load());
-  ASSERT_EQ(echo.sweeps, 1);
+    EventLog paints(&window, QEvent::Paint);
+    int paintsAtSecondSweep = -1;
+    scripted.onStartSockets = [&] {
+      if (scripted.sweeps == 2) {
+        paintsAtSecondSweep = paints.count;
+      }
+    };
+    ASSERT_TRUE(window.load());
+    ASSERT_EQ(scripted.sweeps, 1);
 
-  // Ticks that fall due during a slow first sweep, before the window is shown.
-  window.timer1Tick();
-  window.timer1Tick();
-  window.timer1Tick();
-  EXPECT_EQ(echo.sweeps, 1);
-  EXPECT_FALSE(window.hasBeenPainted());
+    // Ticks that fall due during a slow first sweep, before the window is shown.
+    window.timer1Tick();
+    window.timer1Tick();
+    window.timer1Tick();
+    EXPECT_EQ(scripted.sweeps, 1);
 
-  window.show();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return echo.sweeps >= 2; }, kWaitMs));
-  EXPECT_GE(paintsAtSecondSweep, 1);
-  // The waiting ticks come as one: the schedule counted one tick, which ran its first sweep,
-  // and with the interval "5" no further tick sweeps for five minutes.
-  QTest::qWait(50);
-  EXPECT_EQ(echo.sweeps, 2);
-  EXPECT_EQ(window.intervalText(), "5");
-  window.close();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scripted.sweeps >= 2; }, kWaitMs));
+    EXPECT_EQ(paintsAtSecondSweep > 0, exposed) << paintsAtSecondSweep;
+    // The waiting ticks come as one: the schedule counted one tick, which ran its first sweep,
+    // and with the interval "5" no further tick sweeps for five minutes.
+    QTest::qWait(50);
+    EXPECT_EQ(scripted.sweeps, 2);
+    EXPECT_EQ(window.intervalText(), "5");
+    window.close();
+  }
 }
 
 TEST_F(MonitorProgramTest, AfterALongSweepOneTickComesAtOnceAndNoBurst) {
@@ -391,6 +439,31 @@ TEST_F(MonitorProgramTest, AfterALongSweepOneTickComesAtOnceAndNoBurst) {
   // later; the one after it keeps the interval instead of following in a burst.
   EXPECT_LT(afterLongSweep.count(), 900);
   EXPECT_GE(betweenNextTwo.count(), 500);
+}
+
+TEST(DisplayCheckTest, OnlyWhereX11IsTheOnePlatformQtMayUse) {
+  using Text = std::optional<std::string>;
+  const struct {
+    Text qpaPlatform;
+    Text waylandDisplay;
+    std::vector<std::string> arguments;
+    bool check;
+  } cases[] = {
+      {std::nullopt, std::nullopt, {}, true},
+      {std::nullopt, "", {}, true},
+      {"xcb", "wayland-0", {}, true},
+      {std::nullopt, "wayland-0", {}, false},
+      {"xcb;wayland", "wayland-0", {}, false},
+      {"offscreen", std::nullopt, {}, false},
+      {std::nullopt, std::nullopt, {"-platform", "offscreen"}, false},
+      {std::nullopt, std::nullopt, {"--display", ":1"}, false},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.qpaPlatform.value_or("<unset>") + " " +
+                 each.waylandDisplay.value_or("<unset>"));
+    EXPECT_EQ(needsX11DisplayCheck(each.qpaPlatform, each.waylandDisplay, each.arguments),
+              each.check);
+  }
 }
 
 }  // namespace
