@@ -188,7 +188,7 @@ std::string homeFolder() {
 
 }  // namespace
 
-IniFileStore::IniFileStore(std::string filePath)
+IniFileStore::IniFileStore(const std::string& filePath)
     : filePath_(QFileInfo(qtPath(filePath)).absoluteFilePath().toStdString()) {}
 
 std::string IniFileStore::defaultFilePath() {

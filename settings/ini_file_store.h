@@ -34,7 +34,7 @@ namespace orlo {
 // file and giving the system's reason; the staged values are dropped either way.
 class IniFileStore : public SettingsStore {
  public:
-  explicit IniFileStore(std::string filePath);
+  explicit IniFileStore(const std::string& filePath);
 
   // The user's settings file: $XDG_CONFIG_HOME/Orlo/Orlo.conf when XDG_CONFIG_HOME is an
   // absolute path, else $HOME/.config/Orlo/Orlo.conf when HOME is one, else the same under the

@@ -17,7 +17,6 @@
 
 namespace orlo::testing_support {
 
-
 // A temporary folder that the test owns; removed with everything in it afterwards.
 class TempFolder {
  public:
