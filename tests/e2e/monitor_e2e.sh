@@ -12,10 +12,12 @@ set -euo pipefail
 monitor=$1
 first_map_state=$2
 screenshots=$3
-convert=${ORLO_IMAGEMAGICK_CONVERT:-/usr/bin/convert}
 # Only read by a sanitizer build of the monitor.
 export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 title='Orlo - IP Monitor'
+# shellcheck source=SCRIPTDIR/../support/x-session.sh
+source "$(dirname "$0")/../support/x-session.sh"
+work=$x_work
 
 fail() {
   echo "FAIL: $*" >&2
@@ -23,21 +25,7 @@ fail() {
 }
 step() { echo "-- $*"; }
 
-# Waits until the command succeeds, trying every 0.1 s for at most $1 seconds.
-wait_for() {
-  local seconds=$1
-  shift
-  local tries=$((seconds * 10))
-  while ((tries-- > 0)); do
-    if "$@"; then
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-
-for tool in Xvfb openbox xdotool xprop xwininfo import "$convert" "$monitor" "$first_map_state"; do
+for tool in Xvfb openbox xdotool xprop xwininfo import "$x_convert" "$monitor" "$first_map_state"; do
   command -v "$tool" >/dev/null || fail "$tool is missing"
 done
 
@@ -52,39 +40,10 @@ if [ "$(id -u)" -ne 0 ]; then
   fi
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    pid=${pids[i]}
-    kill "$pid" 2>/dev/null || true
-  done
-  for pid in "${pids[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-step "start Xvfb on a free display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 20 grep -qs '^[0-9]' "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_FONT_DPI
+step "start Xvfb on a free display, and openbox"
+x_session_start || fail "no X session"
+unset QT_QPA_PLATFORM QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_FONT_DPI
 echo "display $DISPLAY"
-
-step "start openbox"
-mkdir -p "$work/home"
-HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" openbox --sm-disable \
-  >"$work/openbox.log" 2>&1 &
-pids+=($!)
-# openbox names itself on the root window before it handles map requests, and a window mapped
-# in between is never shown; it publishes its (empty) client list only once it handles them.
-wm_running() { xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q '(WINDOW)'; }
-wait_for 20 wm_running || fail "openbox did not start: $(cat "$work/openbox.log")"
 
 step "settings of an earlier run"
 config="$work/config"
@@ -103,12 +62,12 @@ CONF
 step "start the watcher of the first map, then the monitor"
 "$first_map_state" "$title" 30 >"$work/first_map.log" 2>&1 &
 watcher=$!
-pids+=("$watcher")
+x_track "$watcher"
 wait_for 10 grep -q '^ready' "$work/first_map.log" || fail "the map watcher did not start"
 
 XDG_CONFIG_HOME="$config" "$monitor" >"$work/monitor.log" 2>&1 &
 monitor_pid=$!
-pids+=("$monitor_pid")
+x_track "$monitor_pid"
 
 watcher_status=0
 wait "$watcher" || watcher_status=$?
@@ -117,32 +76,7 @@ cat "$work/first_map.log"
 window=$(sed -n 's/^window //p' "$work/first_map.log")
 [ -n "$window" ] || fail "the watcher named no window"
 
-# Client geometry: absolute position and size.
-geometry() {
-  xwininfo -id "$window" | awk '
-    /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-    /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
-}
-# The hex colours of pixels at client coordinates "x,y" in a fresh screenshot.
-shot() { import -window root "$1"; }
-pixels() {
-  local image=$1
-  shift
-  local format=""
-  for point in "$@"; do
-    format+="%[hex:p{$((x0 + ${point%,*})),$((y0 + ${point#*,}))}] "
-  done
-  "$convert" "$image" -format "${format% }" info:
-}
-# Crops the window with its frame out of a screenshot.
-crop_window() {
-  local extents left right top bottom
-  extents=$(xprop -id "$window" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
-  read -r left right top bottom <<<"$extents"
-  read -r x0 y0 width height < <(geometry)
-  "$convert" "$1" -crop "$((width + left + right))x$((height + top + bottom))+$((x0 - left))+$((y0 - top))" \
-    +repage "$2"
-}
+geometry() { x_geometry "$window"; }
 
 read -r x0 y0 width height < <(geometry)
 echo "window $window at $x0,$y0 size ${width}x$height"
@@ -155,16 +89,13 @@ for slot in 0 1 2 3 4 5 6 7 8 9; do
   lamp_centres+=("$((16 + 24 * (slot % 5))),$((16 + 24 * (slot / 5)))")
 done
 expected_lamps="00FF00 FF0000 000000 000000 000000 000000 000000 000000 000000 000000"
-lamps_shown() {
-  shot "$work/collapsed.png"
-  [ "$(pixels "$work/collapsed.png" "${lamp_centres[@]}")" = "$expected_lamps" ]
-}
+lamps_shown() { [ "$(x_pixels "$window" "${lamp_centres[@]}")" = "$expected_lamps" ]; }
 if ! wait_for 10 lamps_shown; then
-  fail "lamps $(pixels "$work/collapsed.png" "${lamp_centres[@]}"), expected $expected_lamps"
+  fail "lamps $(x_pixels "$window" "${lamp_centres[@]}"), expected $expected_lamps"
 fi
-xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "not above after start-up"
+x_has_wm_state "$window" _NET_WM_STATE_ABOVE || fail "not above after start-up"
 mkdir -p "$screenshots"
-crop_window "$work/collapsed.png" "$screenshots/monitor-collapsed.png"
+x_shot --frame "$window" "$screenshots/monitor-collapsed.png"
 
 step "\">>\" expands to every row, keeping width and position"
 xdotool mousemove --window "$window" 152 16 click 1
@@ -176,15 +107,14 @@ for slot in 0 1 2 3 4 5 6 7 8 9; do
   boxes+=("170,$((89 + 24 * slot))")
 done
 sleep 0.5
-shot "$work/expanded.png"
 white=$(printf 'FFFFFF %.0s' "${boxes[@]}")
-[ "$(pixels "$work/expanded.png" "${boxes[@]}")" = "${white% }" ] ||
-  fail "boxes not all visible: $(pixels "$work/expanded.png" "${boxes[@]}")"
-crop_window "$work/expanded.png" "$screenshots/monitor-expanded.png"
+[ "$(x_pixels "$window" "${boxes[@]}")" = "${white% }" ] ||
+  fail "boxes not all visible: $(x_pixels "$window" "${boxes[@]}")"
+x_shot --frame "$window" "$screenshots/monitor-expanded.png"
 
 step "unticking \"Window always on top.\" drops ABOVE and does not move the window"
 xdotool mousemove --window "$window" 16 328 click 1
-not_above() { ! xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
+not_above() { ! x_has_wm_state "$window" _NET_WM_STATE_ABOVE; }
 wait_for 10 not_above || fail "still above after unticking"
 sleep 0.3
 [ "$(geometry)" = "$x0 $y0 187 343" ] || fail "the window moved or changed size: $(geometry)"
@@ -192,9 +122,8 @@ sleep 0.3
 step "edit an address, close through the window manager"
 xdotool mousemove --window "$window" 108 161 click 1
 xdotool type --delay 30 '127.0.0.9'
-xdotool key --clearmodifiers alt+F4
-exited() { ! kill -0 "$monitor_pid" 2>/dev/null; }
-wait_for 20 exited || fail "the monitor did not end after alt+F4"
+x_close "$window"
+wait_for 20 x_gone "$monitor_pid" || fail "the monitor did not end after alt+F4"
 monitor_status=0
 wait "$monitor_pid" || monitor_status=$?
 [ "$monitor_status" -eq 0 ] || fail "the monitor ended with status $monitor_status: $(cat "$work/monitor.log")"
