@@ -98,16 +98,11 @@ x_window_manager_ready() {
   xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q '(WINDOW)'
 }
 
-x_session_start() {
-  local tool
-  for tool in Xvfb openbox xprop; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "$tool is missing" >&2
-      return 1
-    fi
-  done
-  Xvfb -displayfd 3 -screen 0 "${1:-1024x768x24}" -nolisten tcp 3>"$x_work/display" \
-    >"$x_work/xvfb.log" 2>&1 &
+# One try: Xvfb, then openbox once it runs. Sets x_session_pids.
+x_session_try() {
+  : >"$x_work/display"
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$x_work/display" >"$x_work/xvfb.log" 2>&1 &
+  x_session_pids=($!)
   x_track $!
   if ! wait_for 20 grep -qs '^[0-9]' "$x_work/display"; then
     echo "Xvfb did not start: $(cat "$x_work/xvfb.log")" >&2
@@ -120,11 +115,38 @@ x_session_start() {
   mkdir -p "$x_work/openbox"
   HOME="$x_work/openbox" XDG_CONFIG_HOME="$x_work/openbox/.config" openbox --sm-disable \
     >"$x_work/openbox.log" 2>&1 &
+  x_session_pids+=($!)
   x_track $!
-  if ! wait_for 20 x_window_manager_ready; then
-    echo "openbox did not start: $(cat "$x_work/openbox.log")" >&2
+  wait_for 20 x_window_manager_ready_or_gone "$!" || true
+  if ! x_window_manager_ready; then
+    echo "openbox did not start on $DISPLAY: $(cat "$x_work/openbox.log")" \
+      "Xvfb's output: $(cat "$x_work/xvfb.log")" >&2
     return 1
   fi
+}
+
+x_window_manager_ready_or_gone() {
+  x_window_manager_ready || x_gone "$1"
+}
+
+# A session that does not come up is started again, at most three times: on a busy machine
+# openbox has been seen failing to open the display that Xvfb had just announced.
+x_session_start() {
+  local tool
+  for tool in Xvfb openbox xprop; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "$tool is missing" >&2
+      return 1
+    fi
+  done
+  local _
+  for _ in 1 2 3; do
+    if x_session_try "${1:-1024x768x24}"; then
+      return 0
+    fi
+    x_stop "${x_session_pids[@]}"
+  done
+  return 1
 }
 
 x_find_window() {
