@@ -1,8 +1,10 @@
 // Watches an X display for the first map of a top-level window with a given title and reports
 // the window's _NET_WM_STATE before and at that moment. Exits 0 when every state seen up to and
 // including the first map holds _NET_WM_STATE_ABOVE, 1 when one does not, 2 on a time-out or an
-// X failure. Prints "ready" once it watches, so that the program can be started after it, and
-// "window 0x..." with the window's id.
+// X failure, 3 when the window was mapped before this watcher could watch it: a window's events
+// can be selected only once it exists, and a program that sets up and maps a window in one go
+// may be quicker than that. Prints "ready" once it watches, so that the program can be started
+// after it, and "window 0x..." with the window's id.
 //
 // usage: first_map_state TITLE TIMEOUT_SECONDS
 
@@ -80,6 +82,13 @@ WmState wmState(xcb_connection_t* connection, xcb_window_t window, const Atoms& 
   return state;
 }
 
+// Read after the selection of the window's events, so a map it tells of was not seen as an event.
+bool isMapped(xcb_connection_t* connection, xcb_window_t window) {
+  XcbReply<xcb_get_window_attributes_reply_t> reply(xcb_get_window_attributes_reply(
+      connection, xcb_get_window_attributes(connection, window), nullptr));
+  return reply && reply->map_state != XCB_MAP_STATE_UNMAPPED;
+}
+
 struct Watched {
   bool isTarget = false;
   std::vector<WmState> statesBeforeMap;
@@ -144,6 +153,12 @@ int main(int argc, char* argv[]) {
           Watched& entry = watched[created->window];
           entry.isTarget = windowTitle(connection, created->window, atoms) == title;
           recordState(created->window, entry);
+          if (entry.isTarget && isMapped(connection, created->window)) {
+            std::printf("missed the first map of 0x%x: it came before the watch\n",
+                        created->window);
+            result = 3;
+            done = true;
+          }
           break;
         }
         case XCB_PROPERTY_NOTIFY: {

@@ -22,10 +22,12 @@ fi
 monitor=$1
 first_map_state=$2
 screenshots=$3
-convert=${ORLO_IMAGEMAGICK_CONVERT:-/usr/bin/convert}
 # Only read by a sanitizer build of the monitor.
 export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 title='Orlo - IP Monitor'
+# shellcheck source=SCRIPTDIR/../support/x-session.sh
+source "$(dirname "$0")/../support/x-session.sh"
+work=$x_work
 
 fail() {
   echo "FAIL: $*" >&2
@@ -33,10 +35,7 @@ fail() {
 }
 step() { echo "-- $*"; }
 
-# shellcheck source=tests/e2e/wait_for.sh
-source "$(dirname "$0")/wait_for.sh"
-
-for tool in Xvfb openbox xdotool xprop xwininfo import "$convert" "$monitor" "$first_map_state"; do
+for tool in Xvfb openbox xdotool xprop xwininfo import "$x_convert" "$monitor" "$first_map_state"; do
   command -v "$tool" >/dev/null || fail "$tool is missing"
 done
 
@@ -51,45 +50,17 @@ if [ "$(id -u)" -ne 0 ]; then
   fi
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    pid=${pids[i]}
-    kill "$pid" 2>/dev/null || true
-  done
-  for pid in "${pids[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-step "start Xvfb on a free display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 20 grep -qs '^[0-9]' "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_FONT_DPI
-echo "display $DISPLAY"
-
-step "start openbox"
-mkdir -p "$work/home"
+step "start Xvfb on a free display, and openbox"
 # Openbox's own configuration, with a rule that maps windows of the instance name orlo-hidden
 # on the second workspace, which is not shown.
 hidden_name=orlo-hidden
+x_openbox_config="$work/openbox.xml"
 sed "s|^<applications>\$|&<application name=\"$hidden_name\"><desktop>2</desktop></application>|" \
-  /etc/xdg/openbox/rc.xml >"$work/openbox.xml"
-grep -q "$hidden_name" "$work/openbox.xml" || fail "no rule for the hidden window in openbox's rc.xml"
-HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" openbox --sm-disable \
-  --config-file "$work/openbox.xml" >"$work/openbox.log" 2>&1 &
-pids+=($!)
-# openbox names itself on the root window before it handles map requests, and a window mapped
-# in between is never shown; it publishes its (empty) client list only once it handles them.
-wm_running() { xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q '(WINDOW)'; }
-wait_for 20 wm_running || fail "openbox did not start: $(cat "$work/openbox.log")"
+  /etc/xdg/openbox/rc.xml >"$x_openbox_config"
+grep -q "$hidden_name" "$x_openbox_config" || fail "no rule for the hidden window in openbox's rc.xml"
+x_session_start || fail "no X session"
+unset QT_QPA_PLATFORM QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_FONT_DPI
+echo "display $DISPLAY"
 
 step "settings of an earlier run"
 config="$work/config"
@@ -106,48 +77,30 @@ ipen2=0
 CONF
 
 step "start the watcher of the first map, then the monitor"
-"$first_map_state" "$title" 30 >"$work/first_map.log" 2>&1 &
-watcher=$!
-pids+=("$watcher")
-wait_for 10 grep -q '^ready' "$work/first_map.log" || fail "the map watcher did not start"
+# A monitor that maps its window before the watcher could watch it (status 3) is started again.
+for _ in 1 2 3; do
+  : >"$work/first_map.log"
+  "$first_map_state" "$title" 30 >"$work/first_map.log" 2>&1 &
+  watcher=$!
+  x_track "$watcher"
+  wait_for 10 grep -q '^ready' "$work/first_map.log" || fail "the map watcher did not start"
 
-XDG_CONFIG_HOME="$config" "$monitor" >"$work/monitor.log" 2>&1 &
-monitor_pid=$!
-pids+=("$monitor_pid")
+  XDG_CONFIG_HOME="$config" "$monitor" >"$work/monitor.log" 2>&1 &
+  monitor_pid=$!
+  x_track "$monitor_pid"
 
-watcher_status=0
-wait "$watcher" || watcher_status=$?
-cat "$work/first_map.log"
+  watcher_status=0
+  wait "$watcher" || watcher_status=$?
+  cat "$work/first_map.log"
+  [ "$watcher_status" -eq 3 ] || break
+  x_stop "$monitor_pid"
+done
+[ "$watcher_status" -ne 3 ] || fail "the monitor mapped its window before the watcher could watch it"
 [ "$watcher_status" -eq 0 ] || fail "_NET_WM_STATE_ABOVE was not set from the first map"
 window=$(sed -n 's/^window //p' "$work/first_map.log")
 [ -n "$window" ] || fail "the watcher named no window"
 
-# Client geometry: absolute position and size.
-geometry() {
-  xwininfo -id "$window" | awk '
-    /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-    /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
-}
-# The hex colours of pixels at client coordinates "x,y" in a fresh screenshot.
-shot() { import -window root "$1"; }
-pixels() {
-  local image=$1
-  shift
-  local format=""
-  for point in "$@"; do
-    format+="%[hex:p{$((x0 + ${point%,*})),$((y0 + ${point#*,}))}] "
-  done
-  "$convert" "$image" -format "${format% }" info:
-}
-# Crops the window with its frame out of a screenshot.
-crop_window() {
-  local extents left right top bottom
-  extents=$(xprop -id "$window" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
-  read -r left right top bottom <<<"$extents"
-  read -r x0 y0 width height < <(geometry)
-  "$convert" "$1" -crop "$((width + left + right))x$((height + top + bottom))+$((x0 - left))+$((y0 - top))" \
-    +repage "$2"
-}
+geometry() { x_geometry "$window"; }
 
 read -r x0 y0 width height < <(geometry)
 echo "window $window at $x0,$y0 size ${width}x$height"
@@ -160,16 +113,13 @@ for slot in 0 1 2 3 4 5 6 7 8 9; do
   lamp_centres+=("$((16 + 24 * (slot % 5))),$((16 + 24 * (slot / 5)))")
 done
 expected_lamps="00FF00 FF0000 000000 000000 000000 000000 000000 000000 000000 000000"
-lamps_shown() {
-  shot "$work/collapsed.png"
-  [ "$(pixels "$work/collapsed.png" "${lamp_centres[@]}")" = "$expected_lamps" ]
-}
+lamps_shown() { [ "$(x_pixels "$window" "${lamp_centres[@]}")" = "$expected_lamps" ]; }
 if ! wait_for 10 lamps_shown; then
-  fail "lamps $(pixels "$work/collapsed.png" "${lamp_centres[@]}"), expected $expected_lamps"
+  fail "lamps $(x_pixels "$window" "${lamp_centres[@]}"), expected $expected_lamps"
 fi
-xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "not above after start-up"
+x_has_wm_state "$window" _NET_WM_STATE_ABOVE || fail "not above after start-up"
 mkdir -p "$screenshots"
-crop_window "$work/collapsed.png" "$screenshots/monitor-collapsed.png"
+x_shot --frame "$window" "$screenshots/monitor-collapsed.png"
 
 step "\">>\" expands to every row, keeping width and position"
 xdotool mousemove --window "$window" 152 16 click 1
@@ -180,26 +130,25 @@ boxes=("120,65")
 for slot in 0 1 2 3 4 5 6 7 8 9; do
   boxes+=("170,$((89 + 24 * slot))")
 done
-sleep 0.5
-shot "$work/expanded.png"
 white=$(printf 'FFFFFF %.0s' "${boxes[@]}")
-[ "$(pixels "$work/expanded.png" "${boxes[@]}")" = "${white% }" ] ||
-  fail "boxes not all visible: $(pixels "$work/expanded.png" "${boxes[@]}")"
-crop_window "$work/expanded.png" "$screenshots/monitor-expanded.png"
+white=${white% }
+boxes_shown() { [ "$(x_pixels "$window" "${boxes[@]}")" = "$white" ]; }
+wait_for 10 boxes_shown || fail "boxes not all visible: $(x_pixels "$window" "${boxes[@]}")"
+x_shot --frame "$window" "$screenshots/monitor-expanded.png"
 
 step "unticking \"Window always on top.\" drops ABOVE and does not move the window"
 xdotool mousemove --window "$window" 16 328 click 1
-not_above() { ! xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
-wait_for 10 not_above || fail "still above after unticking"
-sleep 0.3
+# Shown and below: a window that is unmapped and mapped anew (as QWidget::setWindowFlags does)
+# is not shown in between, and is placed before it is shown again.
+shown_below() { x_viewable "$window" && ! x_has_wm_state "$window" _NET_WM_STATE_ABOVE; }
+wait_for 10 shown_below || fail "after unticking the window is still above, or no longer shown"
 [ "$(geometry)" = "$x0 $y0 187 343" ] || fail "the window moved or changed size: $(geometry)"
 
 step "edit an address, close through the window manager"
 xdotool mousemove --window "$window" 108 161 click 1
 xdotool type --delay 30 '127.0.0.9'
-xdotool key --clearmodifiers alt+F4
-exited() { ! kill -0 "$monitor_pid" 2>/dev/null; }
-wait_for 20 exited || fail "the monitor did not end after alt+F4"
+x_close "$window"
+wait_for 20 x_gone "$monitor_pid" || fail "the monitor did not end after alt+F4"
 monitor_status=0
 wait "$monitor_pid" || monitor_status=$?
 [ "$monitor_status" -eq 0 ] || fail "the monitor ended with status $monitor_status: $(cat "$work/monitor.log")"
@@ -229,7 +178,7 @@ else
   printf '[Monitor]\nip0=127.0.0.1\nipen0=1\nrefresh=-1\n' >"$hidden_settings"
   RESOURCE_NAME=$hidden_name XDG_CONFIG_HOME="$hidden_config" "$monitor" >"$work/hidden.log" 2>&1 &
   hidden_pid=$!
-  pids+=("$hidden_pid")
+  x_track "$hidden_pid"
   hidden_window() { xdotool search --classname "^$hidden_name\$" 2>/dev/null | head -n1; }
   hidden_mapped() { [ -n "$(hidden_window)" ]; }
   wait_for 20 hidden_mapped || fail "no hidden monitor window: $(cat "$work/hidden.log")"
@@ -246,8 +195,7 @@ else
     fail "the hidden monitor sent $(($(echoes_sent) - echoes_before)) echo requests in 20 s"
   echo "$(($(echoes_sent) - echoes_before)) echo requests sent"
   kill -TERM "$hidden_pid"
-  hidden_exited() { ! kill -0 "$hidden_pid" 2>/dev/null; }
-  wait_for 20 hidden_exited || fail "the hidden monitor did not end after SIGTERM"
+  wait_for 20 x_gone "$hidden_pid" || fail "the hidden monitor did not end after SIGTERM"
   hidden_status=0
   wait "$hidden_pid" || hidden_status=$?
   [ "$hidden_status" -eq 0 ] || fail "after SIGTERM the hidden monitor ended with status $hidden_status"

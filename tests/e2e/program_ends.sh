@@ -23,18 +23,10 @@ fail() {
   exit 1
 }
 
-# shellcheck source=tests/e2e/wait_for.sh
-source "$(dirname "$0")/wait_for.sh"
-
-work=$(mktemp -d)
-monitor_pid=
-cleanup() {
-  if [ -n "$monitor_pid" ]; then
-    kill -KILL "$monitor_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# Only its wait_for and its clean-up: these checks need no display.
+# shellcheck source=SCRIPTDIR/../support/x-session.sh
+source "$(dirname "$0")/../support/x-session.sh"
+work=$x_work
 
 # SIGTERM, SIGHUP and SIGINT each blocked or caught: from now on none of them ends the program
 # by itself.
@@ -45,7 +37,6 @@ end_signals_taken() {
   read -r blocked caught <<<"$masks"
   [ -n "$caught" ] && ((((blocked | caught) & 0x4003) == 0x4003))
 }
-exited() { ! kill -0 "$monitor_pid" 2>/dev/null; }
 
 end_by_signals() {
   local signals=("$@")
@@ -55,15 +46,15 @@ end_by_signals() {
   env -u DISPLAY QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" "$monitor" \
     >"$work/monitor.log" 2>&1 &
   monitor_pid=$!
+  x_track "$monitor_pid"
   wait_for 30 end_signals_taken ||
     fail "the monitor never took SIGTERM, SIGHUP and SIGINT: $(cat "$work/monitor.log")"
   for signal in "${signals[@]}"; do
     kill "-$signal" "$monitor_pid"
   done
-  wait_for 30 exited || fail "the monitor did not end after ${signals[*]}"
+  wait_for 30 x_gone "$monitor_pid" || fail "the monitor did not end after ${signals[*]}"
   local status=0
   wait "$monitor_pid" || status=$?
-  monitor_pid=
   [ "$status" -eq 0 ] || fail "after ${signals[*]} the monitor ended with status $status"
   for line in ip3=127.0.0.9 refresh=7 ipen9=0 ontop=1; do
     grep -qx "$line" "$settings" || fail "after ${signals[*]} the settings lack $line: $(cat "$settings")"
