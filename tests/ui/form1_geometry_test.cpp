@@ -17,8 +17,8 @@
 namespace orlo {
 namespace {
 
-using testing::RecordingPresenter;
-using testing::ScriptedEcho;
+using testing_support::RecordingPresenter;
+using testing_support::ScriptedEcho;
 
 struct ControlRects {
   const char* name;
@@ -78,7 +78,7 @@ constexpr ClientHeights kClientAt144{281, 83, 84, 515};
 
 constexpr bool kAt144 = ORLO_EXPECTED_DPI == 144;
 
-class Form1GeometryTest : public ::testing::Test {
+class Form1GeometryTest : public testing::Test {
  protected:
   MemorySettingsStore store;
   ScriptedEcho echo;

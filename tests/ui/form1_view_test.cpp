@@ -28,8 +28,8 @@
 namespace orlo {
 namespace {
 
-using testing::RecordingPresenter;
-using testing::ScriptedEcho;
+using testing_support::RecordingPresenter;
+using testing_support::ScriptedEcho;
 
 // Records the accessibility events that Qt sends to assistive technology while it lives. The
 // offscreen platform has no screen reader to switch accessibility on, so it switches it on as Qt's
@@ -63,7 +63,7 @@ class AccessibilityEvents {
   std::vector<std::pair<const QObject*, QAccessible::Event>> events_;
 };
 
-class Form1ViewTest : public ::testing::Test {
+class Form1ViewTest : public testing::Test {
  protected:
   MemorySettingsStore store;
   ScriptedEcho echo;

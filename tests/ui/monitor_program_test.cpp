@@ -32,11 +32,11 @@
 namespace orlo {
 namespace {
 
-using testing::findMonitorWindow;
-using testing::preset;
-using testing::RecordingPresenter;
-using testing::ScriptedEcho;
-using testing::stored;
+using testing_support::findMonitorWindow;
+using testing_support::preset;
+using testing_support::RecordingPresenter;
+using testing_support::ScriptedEcho;
+using testing_support::stored;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kWaitMs = 10000;
@@ -75,7 +75,7 @@ class ShowWatch : public QObject {
   }
 };
 
-class MonitorProgramTest : public ::testing::Test {
+class MonitorProgramTest : public testing::Test {
  protected:
   MemorySettingsStore store;
   ScriptedEcho echo;

@@ -14,7 +14,7 @@
 #include "tests/support/scripted_echo.h"
 #include "ui/message_presenter.h"
 
-namespace orlo::testing {
+namespace orlo::testing_support {
 
 // Records every message box instead of showing it.
 class RecordingPresenter final : public MessagePresenter {
@@ -52,4 +52,4 @@ inline std::string stored(SettingsStore& store, const std::string& key) {
   return store.get(kSettingsApplication, kSettingsSection, key, "<absent>");
 }
 
-}  // namespace orlo::testing
+}  // namespace orlo::testing_support
