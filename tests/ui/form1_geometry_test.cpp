@@ -10,13 +10,14 @@
 #include <QRect>
 #include <QTest>
 
-#include "settings/memory_settings_store.h"
+#include "tests/support/memory_settings_store.h"
 #include "tests/ui/monitor_test_support.h"
 #include "ui/form1.h"
 
 namespace orlo {
 namespace {
 
+using testing_support::MemorySettingsStore;
 using testing_support::RecordingPresenter;
 using testing_support::ScriptedEcho;
 

@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "settings/memory_settings_store.h"
+#include "tests/support/memory_settings_store.h"
 #include "tests/ui/monitor_test_support.h"
 #include "ui/form1.h"
 #include "ui/form1_layout.h"
@@ -28,6 +28,7 @@
 namespace orlo {
 namespace {
 
+using testing_support::MemorySettingsStore;
 using testing_support::RecordingPresenter;
 using testing_support::ScriptedEcho;
 

@@ -23,7 +23,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "settings/memory_settings_store.h"
+#include "tests/support/memory_settings_store.h"
 #include "tests/ui/monitor_test_support.h"
 #include "ui/about_box.h"
 #include "ui/form1.h"
@@ -33,6 +33,7 @@ namespace orlo {
 namespace {
 
 using testing_support::findMonitorWindow;
+using testing_support::MemorySettingsStore;
 using testing_support::preset;
 using testing_support::RecordingPresenter;
 using testing_support::ScriptedEcho;

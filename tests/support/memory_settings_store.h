@@ -8,7 +8,7 @@
 
 #include "settings/settings_store.h"
 
-namespace orlo {
+namespace orlo::testing_support {
 
 // A SettingsStore that keeps its values in memory, for tests. It logs every get and save in
 // order, and can be told to fail a get or the commit.
@@ -59,4 +59,4 @@ class MemorySettingsStore : public SettingsStore {
   bool commitsFail_ = false;
 };
 
-}  // namespace orlo
+}  // namespace orlo::testing_support

@@ -1,8 +1,8 @@
-#include "settings/memory_settings_store.h"
+#include "tests/support/memory_settings_store.h"
 
 #include <utility>
 
-namespace orlo {
+namespace orlo::testing_support {
 
 std::string MemorySettingsStore::get(const std::string& application, const std::string& section,
                                      const std::string& key, const std::string& defaultValue) {
@@ -45,4 +45,4 @@ std::optional<std::string> MemorySettingsStore::stored(const Address& address) c
   return found->second;
 }
 
-}  // namespace orlo
+}  // namespace orlo::testing_support
