@@ -45,4 +45,14 @@ std::optional<std::string> MemorySettingsStore::stored(const Address& address) c
   return found->second;
 }
 
+void MemorySettingsStore::setMonitorValues(const std::map<std::string, std::string>& values) {
+  for (const auto& [key, value] : values) {
+    setStored({kSettingsApplication, kSettingsSection, key}, value);
+  }
+}
+
+std::string MemorySettingsStore::monitorValue(const std::string& key) const {
+  return stored({kSettingsApplication, kSettingsSection, key}).value_or("<absent>");
+}
+
 }  // namespace orlo::testing_support

@@ -11,8 +11,9 @@
 #include <QTest>
 
 #include "tests/support/memory_settings_store.h"
-#include "tests/ui/monitor_test_support.h"
-#include "ui/form1.h"
+#include "tests/support/scripted_echo.h"
+#include "tests/ui/qt/monitor_test_support.h"
+#include "ui/qt/form1.h"
 
 namespace orlo {
 namespace {
