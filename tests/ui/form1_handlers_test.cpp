@@ -19,66 +19,55 @@ namespace {
 
 using testing_support::MemorySettingsStore;
 using testing_support::ScriptedEcho;
+using Calls = std::vector<std::string>;
 
-// Does what a window does on each request and logs it. Closing the window runs the unload
-// handler, as a real close does.
+// Does what a window does on each request and logs it; closing runs the unload handler, as a
+// real close does. The call named by `failing` throws instead, as a toolkit that fails would.
 class RecordingShell final : public WindowShell {
  public:
-  struct Message {
-    MessageBoxContent content;
-    MessagePlacement placement;
-  };
-
   Form1Handlers* handlers = nullptr;
   int height = 55;
   int dpi = 96;
   std::function<void()> duringEventLoop;
-  // May throw, as a toolkit that fails would.
-  std::function<void(const MessageBoxContent&)> beforeMessage;
-  std::function<void(int)> beforeHeightChange;
-  std::function<void(bool)> beforeKeepAbove;
+  std::string failing;
 
-  std::vector<std::string> calls;
-  std::vector<Message> messages;
+  Calls calls;
+  std::vector<MessageBoxContent> messages;
 
   int clientHeight() const override { return height; }
   int verticalDpi() const override { return dpi; }
   void setClientHeight(int pixels) override {
-    if (beforeHeightChange) {
-      beforeHeightChange(pixels);
-    }
+    log("resize");
     height = pixels;
   }
-  void keepAbove(bool above) override {
-    if (beforeKeepAbove) {
-      beforeKeepAbove(above);
-    }
-    calls.push_back(above ? "above" : "normal stacking");
-  }
+  void keepAbove(bool above) override { log(above ? "above" : "normal stacking"); }
   void showMessage(const MessageBoxContent& content, MessagePlacement placement) override {
-    if (beforeMessage) {
-      beforeMessage(content);
-    }
-    calls.push_back(placement == MessagePlacement::Alone ? "message alone" : "message over");
-    messages.push_back({content, placement});
+    log((placement == MessagePlacement::Alone ? "alone: " : "over: ") + content.title);
+    messages.push_back(content);
   }
-  void stopTimer() override { calls.push_back("stop timer"); }
-  void showWindow() override { calls.push_back("show"); }
+  void stopTimer() override { log("stop timer"); }
+  void showWindow() override { log("show"); }
   void closeWindow() override {
-    calls.push_back("close");
+    log("close");
     handlers->unload();
   }
   int runEventLoop() override {
-    calls.push_back("event loop");
+    log("event loop");
     if (duringEventLoop) {
       duringEventLoop();
     }
     return 0;
   }
-  void endEventLoop(int status) override { calls.push_back("end " + std::to_string(status)); }
-};
+  void endEventLoop(int status) override { log("end " + std::to_string(status)); }
 
-using Calls = std::vector<std::string>;
+ private:
+  void log(const std::string& call) {
+    if (call == failing) {
+      throw std::runtime_error(call + " failed today");
+    }
+    calls.push_back(call);
+  }
+};
 
 // The handlers of one window over in-memory parts.
 struct InMemoryWindow {
@@ -91,25 +80,31 @@ struct InMemoryWindow {
   Form1Handlers handlers{view, shell, store, echo};
 
   std::string messageText(std::size_t index) const {
-    return index < shell.messages.size() ? shell.messages[index].content.text("\n")
-                                         : "<no message>";
+    return index < shell.messages.size() ? shell.messages[index].text("\n") : "<no message>";
   }
 };
 
 class Form1HandlersTest : public testing::Test, protected InMemoryWindow {};
 
-TEST_F(Form1HandlersTest, StartLoadsTheSettingsThenSweepsThenShows) {
+TEST_F(Form1HandlersTest, RunLoadsSweepsShowsAndOnCloseStopsTheTimerAndSaves) {
   store.setMonitorValues({{"ip0", "127.0.0.1"}, {"ipen0", "1"}, {"ip1", "abc"}, {"ipen1", "1"}});
   echo.statusOf["127.0.0.1"] = ip_status::kSuccess;
   echo.statusOf["abc"] = ip_status::kUnusable;
   echo.onStartSockets = [&] { shell.calls.push_back("sweep over " + view.addressText(0)); };
+  shell.duringEventLoop = [&] {
+    EXPECT_EQ(view.lampColor(0), LampColor::Green);
+    EXPECT_EQ(view.lampColor(1), LampColor::Red);
+    view.setAddressText(3, "127.0.0.9");
+    shell.closeWindow();
+  };
 
-  ASSERT_TRUE(handlers.start());
-  EXPECT_EQ(shell.calls, (Calls{"sweep over 127.0.0.1", "show"}));
-  EXPECT_EQ(view.lampColor(0), LampColor::Green);
-  EXPECT_EQ(view.lampColor(1), LampColor::Red);
-  EXPECT_EQ(view.lampColor(2), LampColor::Black);
-  EXPECT_FALSE(handlers.failed());
+  EXPECT_EQ(handlers.run(), 0);
+  EXPECT_EQ(shell.calls,
+            (Calls{"sweep over 127.0.0.1", "show", "event loop", "close", "stop timer"}));
+  EXPECT_EQ(store.monitorValue("ip3"), "127.0.0.9");
+  EXPECT_EQ(store.monitorValue("refresh"), "5");
+  EXPECT_EQ(store.commitCount(), 1u);
+  EXPECT_TRUE(shell.messages.empty());
 }
 
 TEST_F(Form1HandlersTest, AFailedLoadIsReportedAloneNeverShowsTheWindowAndEndsWithStatusOne) {
@@ -132,33 +127,16 @@ TEST_F(Form1HandlersTest, AFailedLoadIsReportedAloneNeverShowsTheWindowAndEndsWi
 
     EXPECT_EQ(fresh.handlers.run(), kFailureExitStatus);
     EXPECT_TRUE(fresh.handlers.failed());
-    EXPECT_EQ(fresh.shell.calls, (Calls{"stop timer", "message alone", "end 1"}));
+    EXPECT_EQ(fresh.shell.calls, (Calls{"stop timer", "alone: Orlo - IP Monitor", "end 1"}));
     EXPECT_EQ(fresh.echo.sweeps, 0);
     ASSERT_EQ(fresh.shell.messages.size(), 1u);
-    const MessageBoxContent& report = fresh.shell.messages[0].content;
-    EXPECT_EQ(report.title, "Orlo - IP Monitor");
+    const MessageBoxContent& report = fresh.shell.messages[0];
     EXPECT_EQ(report.icon, MessageIcon::Failure);
-    ASSERT_FALSE(report.lines.empty());
-    EXPECT_EQ(report.lines[0], "Orlo - IP Monitor could not load its settings and ends now.");
-    const std::string text = report.text("\n");
+    EXPECT_EQ(report.lines.at(0), "Orlo - IP Monitor could not load its settings and ends now.");
     for (const std::string& words : each.words) {
-      EXPECT_NE(text.find(words), std::string::npos) << text;
+      EXPECT_NE(fresh.messageText(0).find(words), std::string::npos) << fresh.messageText(0);
     }
   }
-}
-
-TEST_F(Form1HandlersTest, ClosingStopsTheTimerSavesAndEndsWithTheLoopsStatus) {
-  shell.duringEventLoop = [&] {
-    view.setAddressText(3, "127.0.0.9");
-    view.setEnableValue(3, 1);
-    shell.closeWindow();
-  };
-  EXPECT_EQ(handlers.run(), 0);
-  EXPECT_EQ(shell.calls, (Calls{"show", "event loop", "close", "stop timer"}));
-  EXPECT_EQ(store.monitorValue("ip3"), "127.0.0.9");
-  EXPECT_EQ(store.monitorValue("ipen3"), "1");
-  EXPECT_EQ(store.monitorValue("refresh"), "5");
-  EXPECT_EQ(store.commitCount(), 1u);
 }
 
 TEST_F(Form1HandlersTest, AFailedSaveIsReportedOverTheWindowAndEndsWithStatusOne) {
@@ -170,9 +148,8 @@ TEST_F(Form1HandlersTest, AFailedSaveIsReportedOverTheWindowAndEndsWithStatusOne
   };
   EXPECT_EQ(handlers.run(), kFailureExitStatus);
   EXPECT_EQ(shell.calls, (Calls{"show", "event loop", "close", "stop timer", "stop timer",
-                                "message over", "end 1"}));
+                                "over: Orlo - IP Monitor", "end 1"}));
   EXPECT_NE(messageText(0).find("could not save its settings"), std::string::npos);
-  EXPECT_EQ(shell.messages[0].content.icon, MessageIcon::Failure);
   EXPECT_EQ(store.monitorValue("ip0"), "kept");
 }
 
@@ -192,15 +169,13 @@ TEST_F(Form1HandlersTest, Command1ExpandsUnlessTheClientIsAsHighAsTheExpandedVie
     handlers.command1Click();
     EXPECT_EQ(shell.height, click.heightAfter);
   }
-  EXPECT_TRUE(shell.calls.empty());
+  EXPECT_TRUE(shell.messages.empty());
 }
 
 TEST_F(Form1HandlersTest, AboutBoxHasItsTitleSevenLinesAndNoIcon) {
   handlers.command2Click();
-  ASSERT_EQ(shell.messages.size(), 1u);
-  EXPECT_EQ(shell.messages[0].placement, MessagePlacement::OverTheWindow);
-  const MessageBoxContent& about = shell.messages[0].content;
-  EXPECT_EQ(about.title, "Orlo - Monitor");
+  EXPECT_EQ(shell.calls, (Calls{"over: Orlo - Monitor"}));
+  const MessageBoxContent& about = shell.messages.at(0);
   EXPECT_EQ(about.icon, MessageIcon::None);
   ASSERT_EQ(about.lines.size(), 7u);
   EXPECT_EQ(about.lines[0], "Orlo - IP Monitor v1.00");
@@ -217,38 +192,26 @@ TEST_F(Form1HandlersTest, AboutBoxHasItsTitleSevenLinesAndNoIcon) {
 TEST_F(Form1HandlersTest, ACommandThatFailsIsReportedAndClosesTheWindowWhichSaves) {
   const struct {
     const char* what;
-    std::function<void(RecordingShell&)> breakShell;
+    const char* failing;
     void (Form1Handlers::*command)();
   } cases[] = {
-      {"could not change the window's height",
-       [](RecordingShell& target) {
-         target.beforeHeightChange = [](int) { throw std::runtime_error("no resize today"); };
-       },
-       &Form1Handlers::command1Click},
-      {"could not show the about box",
-       [](RecordingShell& target) {
-         target.beforeMessage = [](const MessageBoxContent& content) {
-           if (content.title == "Orlo - Monitor") {
-             throw std::runtime_error("no message box today");
-           }
-         };
-       },
-       &Form1Handlers::command2Click},
+      {"could not change the window's height", "resize", &Form1Handlers::command1Click},
+      {"could not show the about box", "over: Orlo - Monitor", &Form1Handlers::command2Click},
   };
   for (const auto& each : cases) {
     SCOPED_TRACE(each.what);
     InMemoryWindow fresh;
-    each.breakShell(fresh.shell);
+    fresh.shell.failing = each.failing;
     fresh.view.setAddressText(5, "kept");
 
     (fresh.handlers.*each.command)();
 
     EXPECT_TRUE(fresh.handlers.failed());
     EXPECT_EQ(fresh.shell.calls,
-              (Calls{"stop timer", "message over", "end 1", "close", "stop timer"}));
+              (Calls{"stop timer", "over: Orlo - IP Monitor", "end 1", "close", "stop timer"}));
     const std::string text = fresh.messageText(0);
     EXPECT_NE(text.find(each.what), std::string::npos) << text;
-    EXPECT_NE(text.find("today"), std::string::npos) << text;
+    EXPECT_NE(text.find("failed today"), std::string::npos) << text;
     EXPECT_EQ(fresh.store.monitorValue("ip5"), "kept");
   }
 }
@@ -260,7 +223,7 @@ TEST_F(Form1HandlersTest, Check2KeepsTheWindowAboveOnlyForOneAndSkipsAFailure) {
   }
   EXPECT_EQ(shell.calls, (Calls{"above", "normal stacking", "normal stacking"}));
 
-  shell.beforeKeepAbove = [](bool) { throw std::runtime_error("no window manager"); };
+  shell.failing = "above";
   view.setOnTopValue(1);
   EXPECT_NO_THROW(handlers.check2Changed());
   EXPECT_TRUE(shell.messages.empty());
