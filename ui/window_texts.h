@@ -22,7 +22,7 @@ struct MessageBoxContent {
   std::string text(std::string_view lineBreak) const;
 };
 
-// "Orlo - IP Monitor".
+// The window's caption: the program's name.
 std::string windowCaption();
 
 // The about box: title "Orlo - Monitor", no icon, seven lines.
