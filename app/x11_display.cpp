@@ -2,12 +2,14 @@
 
 #include <xcb/xcb.h>
 
+#include "program_identity.h"
+
 namespace orlo {
 
 std::optional<std::string> x11DisplayProblem(const std::optional<std::string>& display) {
   if (!display || display->empty()) {
-    return "Orlo - IP Monitor needs a graphical session: DISPLAY is not set, so there is no X "
-           "display to open.";
+    return std::string(identity::kProductName) +
+           " needs a graphical session: DISPLAY is not set, so there is no X display to open.";
   }
   xcb_connection_t* connection = xcb_connect(display->c_str(), nullptr);
   const bool opened = xcb_connection_has_error(connection) == 0;
@@ -15,7 +17,8 @@ std::optional<std::string> x11DisplayProblem(const std::optional<std::string>& d
   if (opened) {
     return std::nullopt;
   }
-  return "Orlo - IP Monitor needs a graphical session: cannot open the X display \"" + *display +
+  return std::string(identity::kProductName) +
+         " needs a graphical session: cannot open the X display \"" + *display +
          "\" named by DISPLAY.";
 }
 

@@ -9,20 +9,12 @@ int twipsToPixels(int twips, int dpi) {
   return static_cast<int>(scaled / kTwipsPerInch);
 }
 
-QRect pixelRect(const TwipsRect& rect, int dpiX, int dpiY) {
+PixelRect pixelRect(const TwipsRect& rect, int dpiX, int dpiY) {
   const int left = twipsToPixels(rect.left, dpiX);
   const int top = twipsToPixels(rect.top, dpiY);
   const int right = twipsToPixels(rect.left + rect.width, dpiX);
   const int bottom = twipsToPixels(rect.top + rect.height, dpiY);
-  return QRect(left, top, right - left, bottom - top);
-}
-
-QSize pixelSize(int widthTwips, int heightTwips, int dpiX, int dpiY) {
-  return QSize(twipsToPixels(widthTwips, dpiX), twipsToPixels(heightTwips, dpiY));
-}
-
-QString slotControlName(const char* array, int slot) {
-  return QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(slot);
+  return {left, top, right - left, bottom - top};
 }
 
 }  // namespace orlo

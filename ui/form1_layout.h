@@ -1,9 +1,5 @@
 #pragma once
 
-#include <QRect>
-#include <QSize>
-#include <QString>
-
 namespace orlo {
 
 // The monitor window's layout, all in twips (1/1440 inch; 15 twips per pixel at 96 dpi).
@@ -15,6 +11,14 @@ struct TwipsRect {
   int top;
   int width;
   int height;
+};
+
+struct PixelRect {
+  int left;
+  int top;
+  int width;
+  int height;
+  friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
 namespace layout {
@@ -57,10 +61,6 @@ constexpr TwipsRect shape1(int slot) {
 // Twips (zero or more) to pixels at a logical DPI, rounding half up. Rectangles convert their
 // edges, not their sizes, so that neighbouring controls keep their distances at any DPI.
 int twipsToPixels(int twips, int dpi);
-QRect pixelRect(const TwipsRect& rect, int dpiX, int dpiY);
-QSize pixelSize(int widthTwips, int heightTwips, int dpiX, int dpiY);
-
-// Object names of the slot controls: Text1_0 .. Text1_9 and so on.
-QString slotControlName(const char* array, int slot);
+PixelRect pixelRect(const TwipsRect& rect, int dpiX, int dpiY);
 
 }  // namespace orlo

@@ -5,94 +5,88 @@
 namespace orlo {
 namespace {
 
-QString failedStatusText(std::int32_t status) {
+std::string failedStatusText(std::int32_t status) {
   switch (status) {
     case ip_status::kTimedOut:
-      return QStringLiteral("no reply within 500 ms");
+      return "no reply within 500 ms";
     case ip_status::kDestHostUnreachable:
-      return QStringLiteral("destination host unreachable");
+      return "destination host unreachable";
     case ip_status::kDestNetUnreachable:
-      return QStringLiteral("destination network unreachable");
+      return "destination network unreachable";
     case ip_status::kDestProtocolUnreachable:
-      return QStringLiteral("destination protocol unreachable");
+      return "destination protocol unreachable";
     case ip_status::kDestPortUnreachable:
-      return QStringLiteral("destination port unreachable");
+      return "destination port unreachable";
     case ip_status::kBufferTooSmall:
-      return QStringLiteral("reply buffer too small");
+      return "reply buffer too small";
     case ip_status::kNoResources:
-      return QStringLiteral("no resources to send the request");
+      return "no resources to send the request";
     case ip_status::kPacketTooBig:
-      return QStringLiteral("packet too big");
+      return "packet too big";
     case ip_status::kBadRoute:
-      return QStringLiteral("no route to the destination");
+      return "no route to the destination";
     case ip_status::kTtlExpiredTransit:
-      return QStringLiteral("time to live expired in transit");
+      return "time to live expired in transit";
     case ip_status::kTtlExpiredReassembly:
-      return QStringLiteral("time to live expired during reassembly");
+      return "time to live expired during reassembly";
     case ip_status::kParameterProblem:
-      return QStringLiteral("parameter problem");
+      return "parameter problem";
     case ip_status::kSourceQuench:
-      return QStringLiteral("source quench");
+      return "source quench";
     case ip_status::kGeneralFailure:
-      return QStringLiteral("general failure: the request could not be sent");
+      return "general failure: the request could not be sent";
     default:
-      return QStringLiteral("no reply (status %1)").arg(status);
+      return "no reply (status " + std::to_string(status) + ")";
   }
 }
 
-QString noSocketText(const ProbeReport& report, const QString& executablePath) {
+std::string noSocketText(const ProbeReport& report, const std::string& executablePath) {
   switch (report.unusable) {
     case UnusableReason::NotPermitted:
-      return QStringLiteral(
-                 "not checked: this user may not open ICMP sockets. Allow unprivileged ICMP with "
-                 "the sysctl net.ipv4.ping_group_range, for example a file in /etc/sysctl.d "
-                 "holding \"net.ipv4.ping_group_range = 0 2147483647\", or grant the capability "
-                 "with \"setcap cap_net_raw+ep %1\".")
-          .arg(executablePath);
+      return "not checked: this user may not open ICMP sockets. Allow unprivileged ICMP with the "
+             "sysctl net.ipv4.ping_group_range, for example a file in /etc/sysctl.d holding "
+             "\"net.ipv4.ping_group_range = 0 2147483647\", or grant the capability with "
+             "\"setcap cap_net_raw+ep " +
+             executablePath + "\".";
     case UnusableReason::OutOfOpenFiles:
-      return QStringLiteral(
-          "not checked: out of open files. The program or the system has no file descriptor "
-          "left for an ICMP socket; close other programs or raise the open-file limit.");
+      return "not checked: out of open files. The program or the system has no file descriptor "
+             "left for an ICMP socket; close other programs or raise the open-file limit.";
     case UnusableReason::OutOfMemory:
-      return QStringLiteral(
-          "not checked: out of memory. The system has no memory left for an ICMP socket.");
+      return "not checked: out of memory. The system has no memory left for an ICMP socket.";
     case UnusableReason::None:
     case UnusableReason::NotAnAddress:
     case UnusableReason::OtherError:
       break;
   }
-  const QString text = QStringLiteral("not checked: no ICMP socket could be opened");
-  return report.systemError.empty()
-             ? text
-             : text + QStringLiteral(": ") + QString::fromStdString(report.systemError);
+  std::string text = "not checked: no ICMP socket could be opened";
+  if (!report.systemError.empty()) {
+    text += ": " + report.systemError;
+  }
+  return text;
 }
 
 }  // namespace
 
-QString notCheckedYetText() {
-  return QStringLiteral("not checked yet");
+std::string notCheckedYetText() {
+  return "not checked yet";
 }
 
-QString probeReportText(const ProbeReport& report, const QString& executablePath) {
+std::string probeReportText(const ProbeReport& report, const std::string& executablePath) {
   switch (report.outcome) {
     case ProbeOutcome::NotWatched:
-      return QStringLiteral("not watched");
+      return "not watched";
     case ProbeOutcome::Answered:
-      return QStringLiteral("reply");
+      return "reply";
     case ProbeOutcome::Failed:
       return failedStatusText(report.status);
     case ProbeOutcome::NotAnAddress:
-      return QStringLiteral("not an IPv4 address");
+      return "not an IPv4 address";
     case ProbeOutcome::NoSocket:
       return noSocketText(report, executablePath);
     case ProbeOutcome::ProbeError:
-      return QStringLiteral("the probe could not be run");
+      return "the probe could not be run";
   }
-  return QStringLiteral("unknown outcome");
-}
-
-QString lampAccessibleName(int slot) {
-  return QStringLiteral("Host %1").arg(slot + 1);
+  return "unknown outcome";
 }
 
 }  // namespace orlo

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <string>
 
 #include "core/monitor_view.h"
 
@@ -10,14 +10,11 @@ namespace orlo {
 // lamps use lives in probe_report_text.cpp.
 
 // Before the first sweep has reached the slot.
-QString notCheckedYetText();
+std::string notCheckedYetText();
 
 // The outcome of the slot's last probe. When no ICMP socket opened, the text names the reason;
 // executablePath names the program in the advice given when ICMP sockets are not permitted for
 // this user.
-QString probeReportText(const ProbeReport& report, const QString& executablePath);
-
-// The accessible name of lamp slot (0 to 9): "Host 1" to "Host 10".
-QString lampAccessibleName(int slot);
+std::string probeReportText(const ProbeReport& report, const std::string& executablePath);
 
 }  // namespace orlo

@@ -16,7 +16,7 @@
 namespace orlo {
 namespace {
 
-using testing::ScriptedEcho;
+using testing_support::ScriptedEcho;
 
 // Records every operation the sweep performs, so that the order can be checked.
 class RecordingView : public MemoryMonitorView {
@@ -75,7 +75,7 @@ char letterOf(LampColor color) {
   return color == G ? 'G' : color == R ? 'R' : 'B';
 }
 
-class SweepTable : public ::testing::TestWithParam<SweepCase> {};
+class SweepTable : public testing::TestWithParam<SweepCase> {};
 
 TEST_P(SweepTable, ProbesEnabledSlotsInOrderAndPaintsEveryLamp) {
   RecordingView view;
@@ -103,7 +103,7 @@ TEST_P(SweepTable, ProbesEnabledSlotsInOrderAndPaintsEveryLamp) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SweepTable,
-    ::testing::Values(
+    testing::Values(
         SweepCase{"NothingEnabled", {{0, 0, "127.0.0.1"}, {9, 0, "127.0.0.9"}}, {}, "BBBBBBBBBB"},
         SweepCase{"ReachableThenUnparsable",
                   {{1, 1, "127.0.0.1"}, {2, 1, "abc"}},
@@ -276,7 +276,7 @@ void PrintTo(const ReportCase& c, std::ostream* out) {
   *out << c.name;
 }
 
-class SweepReports : public ::testing::TestWithParam<ReportCase> {};
+class SweepReports : public testing::TestWithParam<ReportCase> {};
 
 constexpr auto kNotAnAddress = UnusableReason::NotAnAddress;
 constexpr auto kNoFiles = UnusableReason::OutOfOpenFiles;
@@ -303,7 +303,7 @@ TEST_P(SweepReports, ReportEachSlotBeforeItsLamp) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, SweepReports,
-    ::testing::Values(
+    testing::Values(
         ReportCase{"Reply", 1, "127.0.0.1", {0}, false, {ProbeOutcome::Answered, 0}, G},
         ReportCase{"Timeout", 1, "127.0.0.1", {11010}, false, {ProbeOutcome::Failed, 11010}, R},
         ReportCase{"Unreachable", 1, "127.0.0.1", {11003}, false, {ProbeOutcome::Failed, 11003}, R},

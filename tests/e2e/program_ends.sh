@@ -32,6 +32,8 @@ work=$x_work
 # by itself.
 end_signals_taken() {
   local masks
+  # Until the exec the process is still the shell's child, whose own handlers look caught.
+  [ "/proc/$monitor_pid/exe" -ef "$monitor" ] || return 1
   masks=$(awk '/^Sig(Blk|Cgt):/ {printf "0x%s ", $2}' "/proc/$monitor_pid/status" 2>/dev/null) ||
     return 1
   read -r blocked caught <<<"$masks"

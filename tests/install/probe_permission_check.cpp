@@ -6,8 +6,6 @@
 // runs it as an unprivileged user.
 #include <iostream>
 
-#include <QString>
-
 #include "core/check_sweep.h"
 #include "core/echo_probe.h"
 #include "core/memory_monitor_view.h"
@@ -42,7 +40,6 @@ int main(int argc, char* argv[]) {
   const orlo::ProbeReport report = view.probeReport(0);
   std::cout << "status " << report.status << '\n'
             << "lamp " << lampName(view.lampColor(0)) << '\n'
-            << "text "
-            << orlo::probeReportText(report, QString::fromLocal8Bit(argv[0])).toStdString() << '\n';
+            << "text " << orlo::probeReportText(report, argv[0]) << '\n';
   return 0;
 }

@@ -8,14 +8,15 @@
 #include <vector>
 
 #include "core/memory_monitor_view.h"
-#include "settings/memory_settings_store.h"
 #include "settings/message_text.h"
 #include "settings/settings_sequences.h"
+#include "tests/support/memory_settings_store.h"
 #include "tests/support/table_cases.h"
 
 namespace orlo {
 namespace {
 
+using testing_support::MemorySettingsStore;
 using Address = MemorySettingsStore::Address;
 using SavedValue = MemorySettingsStore::SavedValue;
 

@@ -1,6 +1,6 @@
 #include "tests/support/scripted_echo.h"
 
-namespace orlo::testing {
+namespace orlo::testing_support {
 
 bool ScriptedEcho::StartSockets() {
   ++sweeps;
@@ -27,4 +27,4 @@ ProbeResult ScriptedEcho::Probe(const std::string& address, const std::string& p
           status == ip_status::kUnusable ? UnusableReason::NotAnAddress : UnusableReason::None};
 }
 
-}  // namespace orlo::testing
+}  // namespace orlo::testing_support

@@ -8,7 +8,7 @@
 
 #include "core/echo_probe.h"
 
-namespace orlo::testing {
+namespace orlo::testing_support {
 
 // An echo service that answers from a script and records what it was asked. Each probe gets
 // the status statusOf holds for its address (no reply within 500 ms for any other address; -1
@@ -33,4 +33,4 @@ class ScriptedEcho final : public EchoService {
                     EchoReply& reply) override;
 };
 
-}  // namespace orlo::testing
+}  // namespace orlo::testing_support

@@ -1,4 +1,4 @@
-// The words a lamp uses for its slot's last probe, and the choice of Qt platform.
+// The words a lamp uses for its slot's last probe.
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "core/echo_probe.h"
-#include "ui/monitor_program.h"
 #include "ui/probe_report_text.h"
 
 namespace orlo {
@@ -30,8 +29,7 @@ TEST(ProbeReportTextTest, EachOutcomeInWords) {
   };
   for (const auto& each : cases) {
     SCOPED_TRACE(each.words);
-    EXPECT_EQ(probeReportText(each.report, QStringLiteral("/opt/orlo-monitor")).toStdString(),
-              each.words);
+    EXPECT_EQ(probeReportText(each.report, "/opt/orlo-monitor"), each.words);
   }
 }
 
@@ -54,10 +52,9 @@ TEST(ProbeReportTextTest, NoSocketNamesItsReason) {
        {"no ICMP socket could be opened: Protocol not supported"}},
   };
   for (const auto& each : cases) {
-    const std::string text = probeReportText({ProbeOutcome::NoSocket, ip_status::kUnusable,
-                                              each.reason, each.systemError},
-                                             QStringLiteral("/usr/local/bin/orlo-monitor"))
-                                 .toStdString();
+    const std::string text = probeReportText(
+        {ProbeOutcome::NoSocket, ip_status::kUnusable, each.reason, each.systemError},
+        "/usr/local/bin/orlo-monitor");
     SCOPED_TRACE(text);
     for (const std::string& words : each.words) {
       EXPECT_NE(text.find(words), std::string::npos) << words;
@@ -66,38 +63,6 @@ TEST(ProbeReportTextTest, NoSocketNamesItsReason) {
                          text.find("ping_group_range") != std::string::npos;
     EXPECT_EQ(advised, each.reason == UnusableReason::NotPermitted);
   }
-}
-
-TEST(PreferredPlatformTest, X11IsPreferredOnlyWhenBothDisplaysAreThereAndNoneWasPicked) {
-  using Value = std::optional<std::string>;
-  const struct {
-    Value qpa;
-    Value wayland;
-    Value display;
-    Value expected;
-  } cases[] = {
-      {std::nullopt, "wayland-0", ":0", "xcb;wayland"},
-      {"", "wayland-0", ":0", "xcb;wayland"},
-      {"wayland", "wayland-0", ":0", std::nullopt},
-      {"offscreen", "wayland-0", ":0", std::nullopt},
-      {std::nullopt, "wayland-0", std::nullopt, std::nullopt},
-      {std::nullopt, "wayland-0", "", std::nullopt},
-      {std::nullopt, std::nullopt, ":0", std::nullopt},
-      {std::nullopt, std::nullopt, std::nullopt, std::nullopt},
-  };
-  for (const auto& each : cases) {
-    SCOPED_TRACE(each.qpa.value_or("<unset>") + " " + each.wayland.value_or("<unset>") + " " +
-                 each.display.value_or("<unset>"));
-    EXPECT_EQ(preferredPlatform(each.qpa, each.wayland, each.display), each.expected);
-  }
-}
-
-TEST(PreferredPlatformTest, OnlyDesktopsThatHonourStayOnTopClaimIt) {
-  EXPECT_TRUE(platformKeepsWindowsOnTop(QStringLiteral("xcb")));
-  EXPECT_TRUE(platformKeepsWindowsOnTop(QStringLiteral("offscreen")));
-  EXPECT_FALSE(platformKeepsWindowsOnTop(QStringLiteral("wayland")));
-  EXPECT_FALSE(platformKeepsWindowsOnTop(QStringLiteral("wayland-egl")));
-  EXPECT_FALSE(platformKeepsWindowsOnTop(QStringLiteral("eglfs")));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "ui/monitor_program.h"
+#include "ui/qt/monitor_program.h"
 
 #include <algorithm>
 
@@ -49,10 +49,9 @@ bool platformKeepsWindowsOnTop(const QString& platformName) {
 
 std::unique_ptr<Form1> startMonitor(const MonitorParts& parts) {
   auto window = std::make_unique<Form1>(parts);
-  if (!window->load()) {
+  if (!window->handlers().start()) {
     return nullptr;
   }
-  window->show();
   return window;
 }
 
@@ -67,12 +66,8 @@ int runMonitor(const MonitorParts& parts, const EndSignals* endSignals) {
   if (endSignals != nullptr) {
     QObject::connect(endSignals, &EndSignals::received, &session, closeAllWindows);
   }
-  const std::unique_ptr<Form1> window = startMonitor(parts);
-  if (!window) {
-    return kFailureExitStatus;
-  }
-  const int status = QApplication::exec();
-  return window->failed() ? kFailureExitStatus : status;
+  Form1 window(parts);
+  return window.handlers().run();
 }
 
 }  // namespace orlo

@@ -1,15 +1,16 @@
 #pragma once
 
 #include <array>
-#include <exception>
 
 #include <QWidget>
 
 #include "core/echo_probe.h"
 #include "core/monitor_view.h"
-#include "core/refresh_schedule.h"
 #include "settings/settings_store.h"
-#include "ui/message_presenter.h"
+#include "ui/form1_controls.h"
+#include "ui/form1_handlers.h"
+#include "ui/qt/message_presenter.h"
+#include "ui/window_shell.h"
 
 class QCheckBox;
 class QLabel;
@@ -32,16 +33,11 @@ struct MonitorParts {
   bool platformKeepsOnTop = true;
 };
 
-// The monitor window. It holds the monitor's state in its controls and implements MonitorView
-// over them; its timer drives the refresh schedule. Every control carries its name as its
-// objectName (Command1, Text1_0 .. Text1_9, Check1_0 .. Check1_9, Shape1_0 .. Shape1_9, Check2,
-// Label1, Label2, tijd, Timer1).
-//
-// No exception leaves any of its event handlers: the load, unload, expand/collapse and about
-// handlers report a failure in a message box and end the program (failed() turns true and the
-// event loop is told to exit with status 1); the tick and the always-on-top command skip what
-// fails and go on.
-class Form1 final : public QWidget, public MonitorView {
+// The monitor window in Qt Widgets. It holds the monitor's state in its controls and implements
+// MonitorView over them, and hands its events to its Form1Handlers. Every control carries its
+// name as its objectName (Command1, Text1_0 .. Text1_9, Check1_0 .. Check1_9, Shape1_0 ..
+// Shape1_9, Check2, Label1, Label2, tijd, Timer1).
+class Form1 final : public QWidget, public MonitorView, private WindowShell {
   Q_OBJECT
 
  public:
@@ -61,17 +57,12 @@ class Form1 final : public QWidget, public MonitorView {
   void setProbeReport(int slot, const ProbeReport& report) override;
 
   // One check sweep over this window's slots.
-  void doping();
+  void doping() { handlers_.doping(); }
 
-  // The load handler: loads the settings, then runs one sweep. Returns false when it failed;
-  // the failure has then been reported and the window must never be shown.
-  bool load();
+  Form1Handlers& handlers() { return handlers_; }
 
-  // A handler that ends the program on failure has failed: the program's status must be 1.
-  bool failed() const { return failed_; }
-
-  // The tick of Timer1: one onTick of the refresh schedule. A tick that falls due before the
-  // window is shown waits for its first paint, or for the next tick where no paint comes.
+  // The tick of Timer1. A tick that falls due before the window is shown waits for its first
+  // paint, or for the next tick where no paint comes.
   void timer1Tick();
 
  signals:
@@ -85,40 +76,35 @@ class Form1 final : public QWidget, public MonitorView {
 
  private:
   void createControls();
-  void placeControls();
-  void chainTabOrder();
+  void wire(const ControlSpec& spec, QWidget* control);
+  void stayOnTop(bool above);
 
-  void command1Click();
-  void command2Click();
-  void check2Changed();
-  void runOnTopCommand();
-  void keepAbove(bool above);
-  void runTick();
+  int clientHeight() const override;
+  int verticalDpi() const override;
+  void setClientHeight(int pixels) override;
+  void keepAbove(bool above) override;
+  void showMessage(const MessageBoxContent& content, MessagePlacement placement) override;
+  void stopTimer() override;
+  void showWindow() override;
+  void closeWindow() override;
+  int runEventLoop() override;
+  void endEventLoop(int status) override;
 
-  void reportFatal(QWidget* parent, const QString& what, const std::exception& failure);
-  void endAfterFailure(const QString& what, const std::exception& failure);
-
-  SettingsStore& settings_;
-  EchoService& echo_;
   MessagePresenter& messages_;
   const bool platformKeepsOnTop_;
 
   QPushButton* command1_ = nullptr;
-  QPushButton* command2_ = nullptr;
   std::array<QLineEdit*, kSlotCount> text1_{};
   std::array<QCheckBox*, kSlotCount> check1_{};
   std::array<LampWidget*, kSlotCount> shape1_{};
-  QLabel* label1_ = nullptr;
   QLineEdit* tijd_ = nullptr;
-  QLabel* label2_ = nullptr;
   QCheckBox* check2_ = nullptr;
   QTimer* timer1_ = nullptr;
 
-  RefreshSchedule schedule_;
+  Form1Handlers handlers_;
   bool shown_ = false;
   bool painted_ = false;
   bool tickWaiting_ = false;
-  bool failed_ = false;
 };
 
 }  // namespace orlo

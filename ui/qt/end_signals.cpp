@@ -1,4 +1,4 @@
-#include "ui/end_signals.h"
+#include "ui/qt/end_signals.h"
 
 #include <signal.h>
 #include <sys/signalfd.h>

@@ -1,8 +1,8 @@
-#include "settings/memory_settings_store.h"
+#include "tests/support/memory_settings_store.h"
 
 #include <utility>
 
-namespace orlo {
+namespace orlo::testing_support {
 
 std::string MemorySettingsStore::get(const std::string& application, const std::string& section,
                                      const std::string& key, const std::string& defaultValue) {
@@ -45,4 +45,14 @@ std::optional<std::string> MemorySettingsStore::stored(const Address& address) c
   return found->second;
 }
 
-}  // namespace orlo
+void MemorySettingsStore::setMonitorValues(const std::map<std::string, std::string>& values) {
+  for (const auto& [key, value] : values) {
+    setStored({kSettingsApplication, kSettingsSection, key}, value);
+  }
+}
+
+std::string MemorySettingsStore::monitorValue(const std::string& key) const {
+  return stored({kSettingsApplication, kSettingsSection, key}).value_or("<absent>");
+}
+
+}  // namespace orlo::testing_support

@@ -1,20 +1,13 @@
 #pragma once
 
-#include <chrono>
-#include <cstdint>
-#include <functional>
-#include <map>
-#include <string>
 #include <vector>
 
 #include <QApplication>
 #include <QWidget>
 
-#include "settings/settings_store.h"
-#include "tests/support/scripted_echo.h"
-#include "ui/message_presenter.h"
+#include "ui/qt/message_presenter.h"
 
-namespace orlo::testing {
+namespace orlo::testing_support {
 
 // Records every message box instead of showing it.
 class RecordingPresenter final : public MessagePresenter {
@@ -40,16 +33,4 @@ inline QWidget* findMonitorWindow() {
   return nullptr;
 }
 
-// Stores the values as a previous run would have left them.
-inline void preset(SettingsStore& store, const std::map<std::string, std::string>& values) {
-  for (const auto& [key, value] : values) {
-    store.save(kSettingsApplication, kSettingsSection, key, value);
-  }
-  store.commit();
-}
-
-inline std::string stored(SettingsStore& store, const std::string& key) {
-  return store.get(kSettingsApplication, kSettingsSection, key, "<absent>");
-}
-
-}  // namespace orlo::testing
+}  // namespace orlo::testing_support

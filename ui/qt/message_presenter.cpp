@@ -1,9 +1,12 @@
-#include "ui/message_presenter.h"
+#include "ui/qt/message_presenter.h"
 
 namespace orlo {
 
 std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const MessageBoxContent& content) {
-  auto box = std::make_unique<QMessageBox>(content.icon, content.title, content.text,
+  const QMessageBox::Icon icon =
+      content.icon == MessageIcon::Failure ? QMessageBox::Critical : QMessageBox::NoIcon;
+  auto box = std::make_unique<QMessageBox>(icon, QString::fromStdString(content.title),
+                                           QString::fromStdString(content.text("\n")),
                                            QMessageBox::Ok, parent);
   box->setWindowModality(Qt::ApplicationModal);
   return box;

@@ -10,15 +10,17 @@
 #include <QRect>
 #include <QTest>
 
-#include "settings/memory_settings_store.h"
-#include "tests/ui/monitor_test_support.h"
-#include "ui/form1.h"
+#include "tests/support/memory_settings_store.h"
+#include "tests/support/scripted_echo.h"
+#include "tests/ui/qt/monitor_test_support.h"
+#include "ui/qt/form1.h"
 
 namespace orlo {
 namespace {
 
-using testing::RecordingPresenter;
-using testing::ScriptedEcho;
+using testing_support::MemorySettingsStore;
+using testing_support::RecordingPresenter;
+using testing_support::ScriptedEcho;
 
 struct ControlRects {
   const char* name;
@@ -78,7 +80,7 @@ constexpr ClientHeights kClientAt144{281, 83, 84, 515};
 
 constexpr bool kAt144 = ORLO_EXPECTED_DPI == 144;
 
-class Form1GeometryTest : public ::testing::Test {
+class Form1GeometryTest : public testing::Test {
  protected:
   MemorySettingsStore store;
   ScriptedEcho echo;

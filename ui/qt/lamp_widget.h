@@ -14,13 +14,12 @@ class LampWidget : public QWidget {
   Q_OBJECT
 
  public:
-  LampWidget(int slot, QWidget* parent);
+  explicit LampWidget(QWidget* parent);
 
   LampColor color() const { return color_; }
   void setColor(LampColor color);
 
   // The words shown for the slot's last probe.
-  QString reportText() const { return toolTip(); }
   void setReportText(const QString& text);
 
  protected:

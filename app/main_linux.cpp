@@ -1,4 +1,4 @@
-// Orlo - IP Monitor: watches up to ten IPv4 hosts and shows each as a lamp.
+// The monitor on Linux: watches up to ten IPv4 hosts and shows each as a lamp in a Qt window.
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,10 +12,12 @@
 #include <QPixmap>
 
 #include "core/echo_probe.h"
+#include "program_identity.h"
 #include "settings/ini_file_store.h"
-#include "ui/about_box.h"
-#include "ui/message_presenter.h"
-#include "ui/monitor_program.h"
+#include "ui/form1_handlers.h"
+#include "ui/qt/message_presenter.h"
+#include "ui/qt/monitor_program.h"
+#include "ui/window_texts.h"
 
 #include "app/orlo_icon.xpm"
 #include "app/x11_display.h"
@@ -52,8 +54,8 @@ int main(int argc, char* argv[]) {
   }
 
   QApplication application(argc, argv);
-  QCoreApplication::setOrganizationName(QStringLiteral("Orlo"));
-  QCoreApplication::setApplicationVersion(QString::fromLatin1(orlo::kProgramVersion));
+  QCoreApplication::setOrganizationName(QString::fromUtf8(orlo::identity::kCompany));
+  QCoreApplication::setApplicationVersion(QString::fromUtf8(orlo::identity::kVersion));
   QApplication::setWindowIcon(QIcon(QPixmap(orlo_icon_xpm)));
 
   orlo::MessageBoxPresenter messages;
@@ -66,10 +68,7 @@ int main(int argc, char* argv[]) {
         &endSignals);
   } catch (const std::exception& failure) {
     // The window reports its own failures; this is what fails before it exists.
-    messages.show(nullptr, {QStringLiteral("Orlo - IP Monitor"),
-                            QStringLiteral("Orlo - IP Monitor could not start.\n\n%1")
-                                .arg(QString::fromUtf8(failure.what())),
-                            QMessageBox::Critical});
+    messages.show(nullptr, orlo::startFailureReport(failure.what()));
     return orlo::kFailureExitStatus;
   }
 }

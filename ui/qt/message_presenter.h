@@ -3,16 +3,10 @@
 #include <memory>
 
 #include <QMessageBox>
-#include <QString>
+
+#include "ui/window_texts.h"
 
 namespace orlo {
-
-// What one modal message box says. It always has exactly one button, OK.
-struct MessageBoxContent {
-  QString title;
-  QString text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
 
 // Shows the window's modal message boxes: the about box and the reports of failures that end
 // the program. The window reaches message boxes only through this, so that tests can watch what
@@ -24,7 +18,7 @@ class MessagePresenter {
   virtual void show(QWidget* parent, const MessageBoxContent& content) = 0;
 };
 
-// The box as the user sees it: modal, OK only.
+// The box as the user sees it: modal, OK only, its lines one below the other.
 std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const MessageBoxContent& content);
 
 // Shows a real QMessageBox and waits for the user.

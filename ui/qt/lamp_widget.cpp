@@ -1,15 +1,11 @@
-#include "ui/lamp_widget.h"
+#include "ui/qt/lamp_widget.h"
 
 #include <QPainter>
 
-#include "ui/probe_report_text.h"
-
 namespace orlo {
 
-LampWidget::LampWidget(int slot, QWidget* parent) : QWidget(parent) {
+LampWidget::LampWidget(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::NoFocus);
-  setAccessibleName(lampAccessibleName(slot));
-  setReportText(notCheckedYetText());
 }
 
 void LampWidget::setColor(LampColor color) {

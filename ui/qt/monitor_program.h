@@ -7,13 +7,14 @@
 
 #include <QString>
 
-#include "ui/end_signals.h"
-#include "ui/form1.h"
+#include "ui/qt/end_signals.h"
+#include "ui/qt/form1.h"
 
 namespace orlo {
 
-// The program's status after a failure that was reported in a message box.
-inline constexpr int kFailureExitStatus = 1;
+// The program's start on Linux, with what only the Qt build decides: which Qt platform to ask
+// for, whether the X display must be tried first, and whether the platform keeps windows on
+// top. The start-up order itself is Form1Handlers::start.
 
 // The platform to ask Qt for, chosen before QApplication exists from the values of
 // QT_QPA_PLATFORM, WAYLAND_DISPLAY and DISPLAY (nothing for an unset variable). In a Wayland
@@ -36,10 +37,10 @@ bool needsX11DisplayCheck(const std::optional<std::string>& qpaPlatform,
 // Whether windows on this Qt platform can be kept above the others.
 bool platformKeepsWindowsOnTop(const QString& platformName);
 
-// Start-up: creates the window (its timer starts counting), runs its load handler (settings,
-// which may run the always-on-top command, then the first sweep) and only then shows it.
-// Returns nothing when the load failed: the failure has been reported and the window was never
-// shown.
+// Start-up: creates the window (its timer starts counting), then Form1Handlers::start: the load
+// handler (settings, which may run the always-on-top command, then the first sweep) and only then
+// the first show. Returns nothing when the load failed: the failure has been reported and the
+// window was never shown.
 std::unique_ptr<Form1> startMonitor(const MonitorParts& parts);
 
 // Start-up, then the event loop until the window is closed. Returns the program's exit status:

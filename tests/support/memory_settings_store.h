@@ -8,7 +8,7 @@
 
 #include "settings/settings_store.h"
 
-namespace orlo {
+namespace orlo::testing_support {
 
 // A SettingsStore that keeps its values in memory, for tests. It logs every get and save in
 // order, and can be told to fail a get or the commit.
@@ -38,6 +38,10 @@ class MemorySettingsStore : public SettingsStore {
   // The committed value, or nothing when the key is absent.
   std::optional<std::string> stored(const Address& address) const;
   std::size_t storedCount() const { return committed_.size(); }
+  // The same for keys of the monitor's application and section; a key with no value reads as
+  // "<absent>".
+  void setMonitorValues(const std::map<std::string, std::string>& values);
+  std::string monitorValue(const std::string& key) const;
 
   // Every get, in order (including one that failed), and every save, in order.
   const std::vector<Address>& gets() const { return gets_; }
@@ -59,4 +63,4 @@ class MemorySettingsStore : public SettingsStore {
   bool commitsFail_ = false;
 };
 
-}  // namespace orlo
+}  // namespace orlo::testing_support

@@ -1,0 +1,242 @@
+// What the window does on each event, with every toolkit: the handlers over the in-memory view,
+// a shell that records what they ask of the window, a scripted echo service and the in-memory
+// settings store.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/memory_monitor_view.h"
+#include "tests/support/memory_settings_store.h"
+#include "tests/support/scripted_echo.h"
+#include "ui/form1_handlers.h"
+
+namespace orlo {
+namespace {
+
+using testing_support::MemorySettingsStore;
+using testing_support::ScriptedEcho;
+using Calls = std::vector<std::string>;
+
+// Does what a window does on each request and logs it; closing runs the unload handler, as a
+// real close does. The call named by `failing` throws instead, as a toolkit that fails would.
+class RecordingShell final : public WindowShell {
+ public:
+  Form1Handlers* handlers = nullptr;
+  int height = 55;
+  int dpi = 96;
+  std::function<void()> duringEventLoop;
+  std::string failing;
+
+  Calls calls;
+  std::vector<MessageBoxContent> messages;
+
+  int clientHeight() const override { return height; }
+  int verticalDpi() const override { return dpi; }
+  void setClientHeight(int pixels) override {
+    log("resize");
+    height = pixels;
+  }
+  void keepAbove(bool above) override { log(above ? "above" : "normal stacking"); }
+  void showMessage(const MessageBoxContent& content, MessagePlacement placement) override {
+    log((placement == MessagePlacement::Alone ? "alone: " : "over: ") + content.title);
+    messages.push_back(content);
+  }
+  void stopTimer() override { log("stop timer"); }
+  void showWindow() override { log("show"); }
+  void closeWindow() override {
+    log("close");
+    handlers->unload();
+  }
+  int runEventLoop() override {
+    log("event loop");
+    if (duringEventLoop) {
+      duringEventLoop();
+    }
+    return 0;
+  }
+  void endEventLoop(int status) override { log("end " + std::to_string(status)); }
+
+ private:
+  void log(const std::string& call) {
+    if (call == failing) {
+      throw std::runtime_error(call + " failed today");
+    }
+    calls.push_back(call);
+  }
+};
+
+// The handlers of one window over in-memory parts.
+struct InMemoryWindow {
+  InMemoryWindow() { shell.handlers = &handlers; }
+
+  MemoryMonitorView view;
+  RecordingShell shell;
+  MemorySettingsStore store;
+  ScriptedEcho echo;
+  Form1Handlers handlers{view, shell, store, echo};
+
+  std::string messageText(std::size_t index) const {
+    return index < shell.messages.size() ? shell.messages[index].text("\n") : "<no message>";
+  }
+};
+
+class Form1HandlersTest : public testing::Test, protected InMemoryWindow {};
+
+TEST_F(Form1HandlersTest, RunLoadsSweepsShowsAndOnCloseStopsTheTimerAndSaves) {
+  store.setMonitorValues({{"ip0", "127.0.0.1"}, {"ipen0", "1"}, {"ip1", "abc"}, {"ipen1", "1"}});
+  echo.statusOf["127.0.0.1"] = ip_status::kSuccess;
+  echo.statusOf["abc"] = ip_status::kUnusable;
+  echo.onStartSockets = [&] { shell.calls.push_back("sweep over " + view.addressText(0)); };
+  shell.duringEventLoop = [&] {
+    EXPECT_EQ(view.lampColor(0), LampColor::Green);
+    EXPECT_EQ(view.lampColor(1), LampColor::Red);
+    view.setAddressText(3, "127.0.0.9");
+    shell.closeWindow();
+  };
+
+  EXPECT_EQ(handlers.run(), 0);
+  EXPECT_EQ(shell.calls,
+            (Calls{"sweep over 127.0.0.1", "show", "event loop", "close", "stop timer"}));
+  EXPECT_EQ(store.monitorValue("ip3"), "127.0.0.9");
+  EXPECT_EQ(store.monitorValue("refresh"), "5");
+  EXPECT_EQ(store.commitCount(), 1u);
+  EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(Form1HandlersTest, AFailedLoadIsReportedAloneNeverShowsTheWindowAndEndsWithStatusOne) {
+  const struct {
+    const char* name;
+    std::function<void(MemorySettingsStore&)> breakStore;
+    std::vector<std::string> words;
+  } cases[] = {
+      {"ontop 3",
+       [](auto& target) {
+         target.setMonitorValues({{"ontop", "3"}});
+       },
+       {"ontop", "3"}},
+      {"unreadable ip4", [](auto& target) { target.failGetsOf("ip4"); }, {"ip4"}},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
+    InMemoryWindow fresh;
+    each.breakStore(fresh.store);
+
+    EXPECT_EQ(fresh.handlers.run(), kFailureExitStatus);
+    EXPECT_TRUE(fresh.handlers.failed());
+    EXPECT_EQ(fresh.shell.calls, (Calls{"stop timer", "alone: Orlo - IP Monitor", "end 1"}));
+    EXPECT_EQ(fresh.echo.sweeps, 0);
+    ASSERT_EQ(fresh.shell.messages.size(), 1u);
+    const MessageBoxContent& report = fresh.shell.messages[0];
+    EXPECT_EQ(report.icon, MessageIcon::Failure);
+    EXPECT_EQ(report.lines.at(0), "Orlo - IP Monitor could not load its settings and ends now.");
+    for (const std::string& words : each.words) {
+      EXPECT_NE(fresh.messageText(0).find(words), std::string::npos) << fresh.messageText(0);
+    }
+  }
+}
+
+TEST_F(Form1HandlersTest, AFailedSaveIsReportedOverTheWindowAndEndsWithStatusOne) {
+  store.setMonitorValues({{"ip0", "kept"}});
+  shell.duringEventLoop = [&] {
+    view.setAddressText(0, "lost");
+    store.failCommits();
+    shell.closeWindow();
+  };
+  EXPECT_EQ(handlers.run(), kFailureExitStatus);
+  EXPECT_EQ(shell.calls, (Calls{"show", "event loop", "close", "stop timer", "stop timer",
+                                "over: Orlo - IP Monitor", "end 1"}));
+  EXPECT_NE(messageText(0).find("could not save its settings"), std::string::npos);
+  EXPECT_EQ(store.monitorValue("ip0"), "kept");
+}
+
+TEST_F(Form1HandlersTest, Command1ExpandsUnlessTheClientIsAsHighAsTheExpandedView) {
+  const struct {
+    int dpi;
+    int heightBefore;
+    int heightAfter;
+  } clicks[] = {
+      {96, 55, 343},  {96, 343, 56},  {96, 56, 343},  {96, 200, 343},
+      {96, 342, 343}, {96, 344, 343}, {144, 83, 515}, {144, 515, 84},
+  };
+  for (const auto& click : clicks) {
+    SCOPED_TRACE(std::to_string(click.dpi) + " dpi, height " + std::to_string(click.heightBefore));
+    shell.dpi = click.dpi;
+    shell.height = click.heightBefore;
+    handlers.command1Click();
+    EXPECT_EQ(shell.height, click.heightAfter);
+  }
+  EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(Form1HandlersTest, AboutBoxHasItsTitleSevenLinesAndNoIcon) {
+  handlers.command2Click();
+  EXPECT_EQ(shell.calls, (Calls{"over: Orlo - Monitor"}));
+  const MessageBoxContent& about = shell.messages.at(0);
+  EXPECT_EQ(about.icon, MessageIcon::None);
+  ASSERT_EQ(about.lines.size(), 7u);
+  EXPECT_EQ(about.lines[0], "Orlo - IP Monitor v1.00");
+  EXPECT_TRUE(about.lines[1].empty());
+  EXPECT_FALSE(about.lines[2].empty());
+  EXPECT_FALSE(about.lines[3].empty());
+  EXPECT_TRUE(about.lines[4].empty());
+  EXPECT_FALSE(about.lines[5].empty());
+  EXPECT_EQ(about.lines[6].rfind("https://", 0), 0u) << about.lines[6];
+  EXPECT_EQ(about.text("\r\n").rfind("Orlo - IP Monitor v1.00\r\n\r\n", 0), 0u);
+  EXPECT_FALSE(handlers.failed());
+}
+
+TEST_F(Form1HandlersTest, ACommandThatFailsIsReportedAndClosesTheWindowWhichSaves) {
+  const struct {
+    const char* what;
+    const char* failing;
+    void (Form1Handlers::*command)();
+  } cases[] = {
+      {"could not change the window's height", "resize", &Form1Handlers::command1Click},
+      {"could not show the about box", "over: Orlo - Monitor", &Form1Handlers::command2Click},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.what);
+    InMemoryWindow fresh;
+    fresh.shell.failing = each.failing;
+    fresh.view.setAddressText(5, "kept");
+
+    (fresh.handlers.*each.command)();
+
+    EXPECT_TRUE(fresh.handlers.failed());
+    EXPECT_EQ(fresh.shell.calls,
+              (Calls{"stop timer", "over: Orlo - IP Monitor", "end 1", "close", "stop timer"}));
+    const std::string text = fresh.messageText(0);
+    EXPECT_NE(text.find(each.what), std::string::npos) << text;
+    EXPECT_NE(text.find("failed today"), std::string::npos) << text;
+    EXPECT_EQ(fresh.store.monitorValue("ip5"), "kept");
+  }
+}
+
+TEST_F(Form1HandlersTest, Check2KeepsTheWindowAboveOnlyForOneAndSkipsAFailure) {
+  for (const std::int16_t value : {std::int16_t{1}, std::int16_t{0}, std::int16_t{2}}) {
+    view.setOnTopValue(value);
+    handlers.check2Changed();
+  }
+  EXPECT_EQ(shell.calls, (Calls{"above", "normal stacking", "normal stacking"}));
+
+  shell.failing = "above";
+  view.setOnTopValue(1);
+  EXPECT_NO_THROW(handlers.check2Changed());
+  EXPECT_TRUE(shell.messages.empty());
+  EXPECT_FALSE(handlers.failed());
+}
+
+TEST_F(Form1HandlersTest, TheFirstTickSweepsAndTheIntervalThenHoldsTheNext) {
+  handlers.timer1Tick();
+  EXPECT_EQ(echo.sweeps, 1);
+  EXPECT_EQ(view.intervalText(), "5");
+  handlers.timer1Tick();
+  EXPECT_EQ(echo.sweeps, 1);
+}
+
+}  // namespace
+}  // namespace orlo

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/form1_layout.h"
+
+namespace orlo {
+
+// The controls of the monitor window Form1, as every toolkit builds them: each window walks
+// form1Controls() and makes one control of its own per entry.
+
+enum class Control { Command1, Text1, Check1, Command2, Label1, Tijd, Label2, Check2, Shape1 };
+
+enum class ControlKind {
+  PushButton,            // no default button, no access key
+  TextBox,               // single line, no length limit, starts empty
+  CheckBoxCaptionLeft,   // caption left of the box, starts unchecked
+  CheckBoxCaptionRight,  // caption right of the box, starts unchecked
+  Label,                 // takes no focus
+  Lamp,                  // a solid circle in its LampColor, starts black; takes no focus
+};
+
+struct ControlSpec {
+  Control control;
+  int slot;  // 0 to 9 for Text1, Check1 and Shape1; -1 for the single controls
+  ControlKind kind;
+  std::string name;  // the object name: "Command1", "Text1_0" .. "Text1_9", "tijd" and so on
+  std::string caption;
+  TwipsRect rect;
+  // For assistive technology; empty where the caption says it. A lamp's description is what
+  // its slot's last probe found, shown as its tooltip too; this is the text before any probe.
+  std::string accessibleName;
+  std::string accessibleDescription;
+};
+
+// Every visible control in creation order: Command1, then Text1(i) and Check1(i) for each slot,
+// Command2, Label1, tijd, Label2, Check2, and last the ten lamps Shape1(i). The controls that
+// take the focus keep this order as their tab order, starting at Command1. Where two controls
+// overlap (Label1 and tijd), the later one is drawn above the earlier.
+std::vector<ControlSpec> form1Controls();
+
+// The object name of a slot's control: slotControlName("Text1", 0) is "Text1_0".
+std::string slotControlName(const std::string& array, int slot);
+
+inline constexpr int kTimer1IntervalMs = 1000;
+
+}  // namespace orlo

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <exception>
+#include <string>
+
+#include "core/echo_probe.h"
+#include "core/monitor_view.h"
+#include "core/refresh_schedule.h"
+#include "settings/settings_store.h"
+#include "ui/window_shell.h"
+
+namespace orlo {
+
+// The program's status after a failure that was reported in a message box.
+inline constexpr int kFailureExitStatus = 1;
+
+// What the monitor window does on each of its events, the same with every toolkit. The toolkit's
+// Form1 holds the monitor's state in its controls (the view) and forwards its events here; this
+// reaches the window only through the view and the shell.
+//
+// No exception leaves a handler. The load, unload, expand/collapse and about handlers report a
+// failure in a message box and end the program: failed() turns true, the timer stops and a
+// running event loop ends with kFailureExitStatus; a failure in the expand/collapse or about
+// handler also closes the window, which saves the settings. The tick and the always-on-top
+// command skip what fails and go on.
+class Form1Handlers {
+ public:
+  Form1Handlers(MonitorView& view, WindowShell& shell, SettingsStore& settings, EchoService& echo);
+
+  // The program's start-up for a window that has just been created, its timer counting: the load
+  // handler, then the first show. Returns false when the load failed; the failure has then been
+  // reported and the window was never shown.
+  bool start();
+  // The start-up, then the event loop until the window has closed. Returns the program's exit
+  // status: 0, or kFailureExitStatus after a reported failure.
+  int run();
+
+  // Window load: the settings (which may run the always-on-top command), then one sweep.
+  // Returns false when it failed.
+  bool load();
+  // Window unload: stops the timer and saves the settings. Closing is never cancelled.
+  void unload();
+  // Timer1: one tick of the refresh schedule.
+  void timer1Tick();
+  // ">>": a client area as high as the expanded view collapses, any other height expands.
+  void command1Click();
+  // "?": the about box.
+  void command2Click();
+  // Check2 changed, by a click or by program: the always-on-top command for its value.
+  void check2Changed();
+
+  // One check sweep over the window's slots.
+  void doping();
+
+  // A handler that ends the program has failed: the program's status must be 1.
+  bool failed() const { return failed_; }
+
+ private:
+  void reportFatal(MessagePlacement placement, const std::string& what,
+                   const std::exception& failure);
+  void endAfterFailure(const std::string& what, const std::exception& failure);
+
+  MonitorView& view_;
+  WindowShell& shell_;
+  SettingsStore& settings_;
+  EchoService& echo_;
+  RefreshSchedule schedule_;
+  bool failed_ = false;
+};
+
+}  // namespace orlo
