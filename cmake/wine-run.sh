@@ -44,7 +44,9 @@ linger_seconds=30
 remove_prefix() {
   [ -e "$WINEPREFIX" ] || return 0
   [ -f "$marker" ] || fail "$WINEPREFIX is not a prefix this script created; not removing it"
+  # Once the server has ended, nothing writes into the prefix any more.
   wineserver -k >/dev/null 2>&1 9>&- || true
+  timeout 60 wineserver -w >/dev/null 2>&1 9>&- || true
   rm -rf "$WINEPREFIX"
 }
 
