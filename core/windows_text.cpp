@@ -7,57 +7,48 @@
 namespace orlo::windows {
 namespace {
 
-// The conversion functions count in int.
-bool fitsInt(std::size_t length) {
-  return length <= static_cast<std::size_t>(INT_MAX);
-}
-
-// The text in a code page, or nothing when the conversion fails.
-std::optional<std::string> narrowed(UINT codePage, DWORD flags, std::wstring_view text) {
+// Runs one of the system's conversions, which count in int, first for the size and then for the
+// text. Nothing when it fails.
+template <typename Out, typename In, typename Convert>
+std::optional<Out> converted(In text, Convert convert) {
   if (text.empty()) {
-    return std::string();
+    return Out();
   }
-  if (!fitsInt(text.size())) {
+  if (text.size() > static_cast<std::size_t>(INT_MAX)) {
     return std::nullopt;
   }
   const int length = static_cast<int>(text.size());
-  const int bytes =
-      ::WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) {
+  const int size = convert(text.data(), length, nullptr, 0);
+  if (size <= 0) {
     return std::nullopt;
   }
-  std::string narrow(static_cast<std::size_t>(bytes), '\0');
-  ::WideCharToMultiByte(codePage, flags, text.data(), length, narrow.data(), bytes, nullptr,
-                        nullptr);
-  return narrow;
+  Out out(static_cast<std::size_t>(size), typename Out::value_type());
+  convert(text.data(), length, out.data(), size);
+  return out;
+}
+
+// WideCharToMultiByte into a code page, with the flags.
+auto narrowing(UINT codePage, DWORD flags) {
+  return [codePage, flags](const wchar_t* text, int length, char* out, int size) {
+    return ::WideCharToMultiByte(codePage, flags, text, length, out, size, nullptr, nullptr);
+  };
 }
 
 }  // namespace
 
 std::optional<std::wstring> utf16FromUtf8(std::string_view text) {
-  if (text.empty()) {
-    return std::wstring();
-  }
-  if (!fitsInt(text.size())) {
-    return std::nullopt;
-  }
-  const int length = static_cast<int>(text.size());
-  const int units =
-      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
-  if (units <= 0) {
-    return std::nullopt;
-  }
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(), units);
-  return wide;
+  return converted<std::wstring>(text, [](const char* in, int length, wchar_t* out, int size) {
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, in, length, out, size);
+  });
 }
 
 std::optional<std::string> utf8FromUtf16(std::wstring_view text) {
-  return narrowed(CP_UTF8, WC_ERR_INVALID_CHARS, text);
+  return converted<std::string>(text, narrowing(CP_UTF8, WC_ERR_INVALID_CHARS));
 }
 
 std::string codePageFromUtf16(std::wstring_view text) {
-  return narrowed(CP_ACP, WC_NO_BEST_FIT_CHARS, text).value_or(std::string());
+  return converted<std::string>(text, narrowing(CP_ACP, WC_NO_BEST_FIT_CHARS))
+      .value_or(std::string());
 }
 
 std::string systemMessage(unsigned long error) {
