@@ -20,6 +20,20 @@ void writeField(std::array<std::uint8_t, EchoReply::kSize>& bytes, std::size_t o
 
 }  // namespace
 
+ProbeResult Module1::Probe(const std::string& address, const std::string& payload,
+                           EchoReply& reply) {
+  const std::optional<std::uint32_t> target = parseIpv4Address(address);
+  if (!target) {
+    return {ip_status::kUnusable, UnusableReason::NotAnAddress};
+  }
+  if (payload.size() > kMaxPayload) {
+    reply.setAddress(*target);
+    reply.setStatus(ip_status::kBufferTooSmall);
+    return {ip_status::kBufferTooSmall};
+  }
+  return sendEcho(*target, payload, reply);
+}
+
 std::int32_t EchoReply::status() const {
   return readField<std::int32_t>(bytes, kStatusOffset);
 }

@@ -107,42 +107,69 @@ class EchoService {
 // the first blank (space, tab, newline) is ignored, so "10.0.0.1 router" is 10.0.0.1; leading
 // blanks are not accepted. Text with a NUL character in it, empty text and 255.255.255.255
 // (which equals the error value) give nothing. Returns the address in network byte order.
+// On Windows the text goes to inet_addr in the system's 8-bit code page: text that is not valid
+// UTF-8 gives nothing, and a character the code page lacks becomes '?', never a look-alike (a
+// fullwidth digit is no digit).
 std::optional<std::uint32_t> parseIpv4Address(const std::string& text);
 
+#if !defined(_WIN32)
 enum class SocketKind { Datagram, Raw };
+#endif
 
-// The real echo service on Linux.
-//
-// ProbeHost opens an unprivileged ICMP datagram socket, or a raw ICMP socket where datagram
-// sockets are not permitted (net.ipv4.ping_group_range) or not supported, sends exactly one
-// echo request and waits at most 500 ms for its reply. Only an echo reply from the probed
-// address carrying this request's sequence number (and, on a raw socket, this service's
-// identifier) counts. An ICMP error about the request or a failed send ends the wait at once
-// with the matching status. The socket is closed before ProbeHost returns, on every path.
+// The real echo service of the platform. ProbeHost sends exactly one echo request and waits at
+// most 500 ms for its reply; nothing it opens outlives it.
 //
 // The reply buffer is left untouched when ProbeHost returns -1, and the result says why: the
-// address does not parse, or no socket opens (the errno of the last attempt says which reason).
-// Otherwise its status field and address are always those of this request, and a reply also
-// fills the round trip time, the data size and the echoed data (and, on a raw socket, the TTL).
+// address does not parse, or the system gave no ICMP socket or handle. Otherwise its status field
+// is always that of this request, never one an earlier probe left there. A payload longer than
+// kMaxPayload is not sent: the status is ip_status::kBufferTooSmall.
+//
+// On Linux, ProbeHost opens an unprivileged ICMP datagram socket, or a raw ICMP socket where
+// datagram sockets are not permitted (net.ipv4.ping_group_range) or not supported. Only an echo
+// reply from the probed address carrying this request's sequence number (and, on a raw socket,
+// this service's identifier) counts. An ICMP error about the request or a failed send ends the
+// wait at once with the matching status. The buffer's address is always this request's too (the
+// probed host, or whoever reported the error), and a reply also fills the round trip time, the
+// data size and the echoed data (and, on a raw socket, the TTL).
+//
+// On Windows, ProbeHost converts the address to the system's 8-bit code page and parses it with
+// the sockets layer's inet_addr, then asks the system's ICMP echo service (IcmpCreateFile,
+// IcmpSendEcho, IcmpCloseHandle), which fills the buffer as it does for any program. When the
+// service reports that no reply came, its error number is the status, and the buffer's status
+// field is set to it.
 class Module1 final : public EchoService {
  public:
   Module1();
 
-  // Linux needs no start-up of its sockets layer.
+  // On Windows, WSAStartup for Windows Sockets 1.1, never cleaned up. Linux needs no start-up
+  // of its sockets layer.
   bool StartSockets() override;
   ProbeResult Probe(const std::string& address, const std::string& payload,
                     EchoReply& reply) override;
 
-  // The kind of socket the latest probe that opened one used.
-  std::optional<SocketKind> lastSocketKind() const { return lastSocketKind_; }
-
-  // The largest payload that still fits the reply buffer's data area with its ICMP header.
+  // The largest payload that still fits the reply buffer's data area together with an ICMP
+  // header, which the service needs room for when an error comes back instead of the echo.
   static constexpr std::size_t kMaxPayload = EchoReply::kDataSize - 8;
 
+#if !defined(_WIN32)
+  // The kind of socket the latest probe that opened one used.
+  std::optional<SocketKind> lastSocketKind() const {
+    return lastSocketKind_;
+  }
+#endif
+
  private:
+  // The platform's part of a probe: one echo request to a parsed address, with a payload that
+  // fits the buffer.
+  ProbeResult sendEcho(std::uint32_t target, const std::string& payload, EchoReply& reply);
+
+  // The Windows probe keeps nothing between probes: the system's echo service matches replies to
+  // requests. The Linux probe numbers its requests to do that itself.
+#if !defined(_WIN32)
   std::uint16_t identifier_;
   std::uint16_t nextSequence_;
   std::optional<SocketKind> lastSocketKind_;
+#endif
 };
 
 }  // namespace orlo

@@ -163,17 +163,7 @@ bool Module1::StartSockets() {
   return true;
 }
 
-ProbeResult Module1::Probe(const std::string& address, const std::string& payload,
-                           EchoReply& reply) {
-  const std::optional<std::uint32_t> target = parseIpv4Address(address);
-  if (!target) {
-    return {ip_status::kUnusable, UnusableReason::NotAnAddress};
-  }
-  if (payload.size() > kMaxPayload) {
-    reply.setAddress(*target);
-    reply.setStatus(ip_status::kBufferTooSmall);
-    return {ip_status::kBufferTooSmall};
-  }
+ProbeResult Module1::sendEcho(std::uint32_t target, const std::string& payload, EchoReply& reply) {
   const icmp::IcmpSocket socket = icmp::openProbeSocket();
   if (!socket.fd.valid()) {
     return icmp::noSocketResult(socket.error);
@@ -189,9 +179,9 @@ ProbeResult Module1::Probe(const std::string& address, const std::string& payloa
                       {reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size()});
   sockaddr_in destination{};
   destination.sin_family = AF_INET;
-  destination.sin_addr.s_addr = *target;
+  destination.sin_addr.s_addr = target;
   const Exchange exchange{
-      socket.fd.get(), {*target, identifier_, sequence, socket.kind}, Clock::now(), reply};
+      socket.fd.get(), {target, identifier_, sequence, socket.kind}, Clock::now(), reply};
   const ssize_t sent =
       ::sendto(socket.fd.get(), request.data(), request.size(), 0,
                reinterpret_cast<const sockaddr*>(&destination), sizeof destination);

@@ -34,7 +34,7 @@ void save(SettingsStore& store, const std::string& key, const std::string& value
                                      const char* problem) {
   throw SettingsError("The setting \"" + std::string(kOnTopKey) + "\" in " + store.location() +
                       " holds " + quotedForMessage(text) + ", which " + problem +
-                      ". Change it to 0, 1 or 2, or delete that line to use the default.");
+                      ". Change it to 0, 1 or 2, or delete it to use the default.");
 }
 
 std::int16_t onTopValueOf(const SettingsStore& store, const std::string& text) {

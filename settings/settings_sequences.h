@@ -10,8 +10,10 @@ namespace orlo {
 // may then hold some of the values already read.
 void loadSettings(MonitorView& view, SettingsStore& store);
 
-// Writes the ten slots, the interval text and the on-top value from the view to the store, all
-// at once. Throws SettingsError when the store fails; the store then holds what it held before.
+// Writes the ten slots, the interval text and the on-top value from the view to the store, key by
+// key in the order they are read, then commits. Throws SettingsError when the store fails: a store
+// that writes all at once then holds what it held before; one that writes value by value keeps
+// the values saved before the failure and gets none after it.
 void saveSettings(const MonitorView& view, SettingsStore& store);
 
 }  // namespace orlo
