@@ -1,0 +1,219 @@
+#!/usr/bin/env bash
+# The Windows monitor as a user runs it: the real monitor.exe of the Windows build under Wine, on
+# its own Xvfb display with openbox, in a fresh throwaway Wine prefix whose registry holds the
+# settings of an earlier run. Checks the lamps on screen, always-on-top from the first map, ">>",
+# unticking "Window always on top.", and closing through the window manager with an edit, which
+# must reach the registry exactly; then a stored "ontop" of 3, which must show a message box and
+# never the window, end with a non-zero status and leave the registry as it was. Saves
+# screenshots of the collapsed and the expanded window and of the message box.
+#
+# usage: monitor_wine_e2e.sh MONITOR_EXE FIRST_MAP_STATE WINE_RUN SCREENSHOT_DIR
+# Exits 0 on success, 1 on a failed check, 77 (skip) when monitor.exe is not built, Wine is
+# missing or the user is not root (Wine sends echo requests for root only); with
+# ORLO_REQUIRE_NETNS=1, as CI sets it, those are failures too.
+set -euo pipefail
+
+# Absolute, since the Wine programs run from the work folder.
+monitor=$(realpath -m "$1")
+first_map_state=$(realpath -m "$2")
+wine_run=$(realpath -m "$3")
+screenshots=$(realpath -m "$4")
+
+unavailable() {
+  if [ "${ORLO_REQUIRE_NETNS:-}" = 1 ]; then
+    echo "FAIL: $* (ORLO_REQUIRE_NETNS=1 asks for this test to run)" >&2
+    exit 1
+  fi
+  echo "SKIP: $*"
+  exit 77
+}
+[ -f "$monitor" ] || unavailable "$monitor is missing: build the windows preset first (scripts/test does)"
+command -v wine >/dev/null || unavailable "Wine is missing (scripts/install-deps installs it)"
+[ "$(id -u)" -eq 0 ] || unavailable "Wine sends ICMP echo requests only for root here"
+
+# A network namespace of its own, as the Linux end-to-end test has: the prefix made in it sends
+# its echo requests there, and every X client reaches this test's Xvfb through its abstract socket.
+if [ -z "${ORLO_E2E_OWN_NETNS:-}" ]; then
+  export ORLO_E2E_OWN_NETNS=1
+  exec unshare --net bash -c 'ip link set lo up && exec bash "$@"' bash "$0" "$@"
+fi
+
+title='Orlo - IP Monitor'
+key='HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Orlo\Monitor'
+# shellcheck source=SCRIPTDIR/../support/x-session.sh
+source "$(dirname "$0")/../support/x-session.sh"
+work=$x_work
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+step() { echo "-- $*"; }
+
+for tool in Xvfb openbox xdotool xprop xwininfo import iconv "$x_convert" "$first_map_state"; do
+  command -v "$tool" >/dev/null || fail "$tool is missing"
+done
+
+step "start Xvfb on a free display, and openbox"
+x_session_start || fail "no X session"
+echo "display $DISPLAY"
+
+step "a fresh Wine prefix that shows its windows on this display"
+export ORLO_WINEPREFIX="$work/wine-prefix" ORLO_WINE_DISPLAY=1
+remove_prefix() { "$wine_run" --remove; }
+x_at_exit remove_prefix
+"$wine_run" --fresh || fail "no Wine prefix"
+# Wine's programs take Windows paths; run from the work folder, they find its files by name.
+in_prefix() { (cd "$work" && "$wine_run" "$@" </dev/null); }
+# The settings as UTF-8 lines, from the registry's own UTF-16 export.
+export_settings() {
+  in_prefix reg export "$key" "$1" /y >/dev/null || fail "reg export failed"
+  iconv -f UTF-16LE -t UTF-8 "$work/$1" | sed '1s/^\xEF\xBB\xBF//' | tr -d '\r'
+}
+
+# The layout's twips at the prefix's DPI, as the window converts them.
+# Wine keeps it as a REG_DWORD in hexadecimal, and falls back on 96 where it has none.
+dpi=$( (in_prefix reg query 'HKCU\Control Panel\Desktop' /v LogPixels 2>/dev/null || true) |
+  awk '/LogPixels/ { print $3 }')
+dpi=$((${dpi:-96}))
+px() { echo $((($1 * dpi + 720) / 1440)); }
+centre() { echo "$((($(px "$1") + $(px "$2")) / 2))"; }
+echo "DPI $dpi"
+
+step "settings of an earlier run, non-ASCII text among them"
+host4='10.0.0.4 "Köln → Büro"'
+{
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n' "$key"
+  printf '"%s"="%s"\r\n' ip0 127.0.0.1 ipen0 1 ip1 abc ipen1 1 ip2 127.0.0.2 ipen2 0
+  printf '"ip4"="%s"\r\n' "${host4//\"/\\\"}"
+} | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe' && cat; } >"$work/earlier.reg"
+in_prefix reg import earlier.reg >/dev/null || fail "reg import failed"
+
+step "start the watcher of the first map, then monitor.exe"
+# A monitor that maps its window before the watcher could watch it (status 3) is started again.
+for _ in 1 2 3; do
+  : >"$work/first_map.log"
+  "$first_map_state" "$title" 60 >"$work/first_map.log" 2>&1 &
+  watcher=$!
+  x_track "$watcher"
+  wait_for 10 grep -q '^ready' "$work/first_map.log" || fail "the map watcher did not start"
+
+  (cd "$work" && exec "$wine_run" "$monitor" </dev/null >"$work/monitor.log" 2>&1) &
+  monitor_pid=$!
+  x_track "$monitor_pid"
+
+  watcher_status=0
+  wait "$watcher" || watcher_status=$?
+  cat "$work/first_map.log"
+  [ "$watcher_status" -eq 3 ] || break
+  x_stop "$monitor_pid"
+done
+[ "$watcher_status" -ne 3 ] || fail "the monitor mapped its window before the watcher could watch it"
+[ "$watcher_status" -eq 0 ] || fail "_NET_WM_STATE_ABOVE was not set from the first map"
+window=$(sed -n 's/^window //p' "$work/first_map.log")
+[ -n "$window" ] || fail "the watcher named no window"
+
+geometry() { x_geometry "$window"; }
+width=$(px 2805)
+read -r x0 y0 shown_width shown_height < <(geometry)
+echo "window $window at $x0,$y0 size ${shown_width}x$shown_height"
+[ "$shown_width $shown_height" = "$width $(px 825)" ] ||
+  fail "client area ${shown_width}x$shown_height, not ${width}x$(px 825)"
+
+step "lamps: 127.0.0.1 green, abc red, 127.0.0.2 and the empty slots black"
+lamp_centres=()
+for slot in 0 1 2 3 4 5 6 7 8 9; do
+  left=$((120 + 360 * (slot % 5)))
+  top=$((120 + 360 * (slot / 5)))
+  lamp_centres+=("$(centre "$left" $((left + 255))),$(centre "$top" $((top + 255)))")
+done
+expected_lamps="00FF00 FF0000 000000 000000 000000 000000 000000 000000 000000 000000"
+lamps_shown() { [ "$(x_pixels "$window" "${lamp_centres[@]}")" = "$expected_lamps" ]; }
+if ! wait_for 10 lamps_shown; then
+  fail "lamps $(x_pixels "$window" "${lamp_centres[@]}"), expected $expected_lamps"
+fi
+x_has_wm_state "$window" _NET_WM_STATE_ABOVE || fail "not above after start-up"
+mkdir -p "$screenshots"
+x_shot --frame "$window" "$screenshots/monitor-wine-collapsed.png"
+
+step "\">>\" expands to every row, keeping width and position; again collapses"
+command1="$(centre 1920 2655) $(centre 120 375)"
+expanded="$x0 $y0 $width $(px 5145)"
+# shellcheck disable=SC2086 # the two coordinates
+xdotool mousemove --window "$window" $command1 click 1
+is_expanded() { [ "$(geometry)" = "$expanded" ]; }
+wait_for 10 is_expanded || fail "after \">>\" the window is $(geometry), expected $expanded"
+# The interval box and the ten address boxes: white inside, right of their texts, so drawn and
+# visible.
+boxes=("$(($(px 1875) - 8)),$(centre 840 1125)")
+for slot in 0 1 2 3 4 5 6 7 8 9; do
+  boxes+=("$(($(px 2720) - 8)),$(centre $((1200 + 360 * slot)) $((1485 + 360 * slot)))")
+done
+white=$(printf 'FFFFFF %.0s' "${boxes[@]}")
+white=${white% }
+boxes_shown() { [ "$(x_pixels "$window" "${boxes[@]}")" = "$white" ]; }
+wait_for 10 boxes_shown || fail "boxes not all visible: $(x_pixels "$window" "${boxes[@]}")"
+x_shot --frame "$window" "$screenshots/monitor-wine-expanded.png"
+# shellcheck disable=SC2086
+xdotool mousemove --window "$window" $command1 click 1
+collapsed="$x0 $y0 $width $(px 840)"
+is_collapsed() { [ "$(geometry)" = "$collapsed" ]; }
+wait_for 10 is_collapsed || fail "after a second \">>\" the window is $(geometry), expected $collapsed"
+# shellcheck disable=SC2086
+xdotool mousemove --window "$window" $command1 click 1
+wait_for 10 is_expanded || fail "after a third \">>\" the window is $(geometry), expected $expanded"
+
+step "unticking \"Window always on top.\" drops ABOVE and does not move the window"
+xdotool mousemove --window "$window" $(($(px 120) + 6)) "$(centre 4800 5055)" click 1
+shown_below() { x_viewable "$window" && ! x_has_wm_state "$window" _NET_WM_STATE_ABOVE; }
+wait_for 10 shown_below || fail "after unticking the window is still above, or no longer shown"
+[ "$(geometry)" = "$expanded" ] || fail "the window moved or changed size: $(geometry)"
+
+step "edit an address, close through the window manager"
+xdotool mousemove --window "$window" "$(centre 720 2720)" "$(centre 2280 2565)" click 1
+xdotool type --delay 30 '127.0.0.9'
+x_close "$window"
+wait_for 20 x_gone "$monitor_pid" || fail "the monitor did not end after alt+F4"
+monitor_status=0
+wait "$monitor_pid" || monitor_status=$?
+[ "$monitor_status" -eq 0 ] || fail "the monitor ended with status $monitor_status: $(cat "$work/monitor.log")"
+
+saved=$(export_settings saved.reg)
+for line in '"ip3"="127.0.0.9"' '"ontop"="0"' '"ip1"="abc"' '"ipen2"="0"' \
+  "\"ip4\"=\"${host4//\"/\\\"}\""; do
+  grep -qxF "$line" <<<"$saved" || fail "the registry lacks $line: $saved"
+done
+echo "saved settings:"
+echo "$saved"
+
+step "a stored \"ontop\" of 3: a message box and never the window, status 1, nothing written"
+in_prefix reg add "$key" /v ontop /d 3 /f >/dev/null || fail "reg add failed"
+before=$(export_settings before.reg)
+(cd "$work" && exec "$wine_run" "$monitor" </dev/null >"$work/failing.log" 2>&1) &
+failing_pid=$!
+x_track "$failing_pid"
+# The box has the program's name for its title, as the window has; the window is never shown.
+window_seen=0
+main_window_shown() {
+  local candidate
+  for candidate in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
+    if [ "$(x_geometry "$candidate" | cut -d' ' -f3-)" = "$width $(px 825)" ]; then
+      window_seen=1
+    fi
+  done
+  ((window_seen))
+}
+box=$(x_wait_window --visible 60 "$title") || fail "no message box: $(cat "$work/failing.log")"
+! main_window_shown || fail "the window was shown"
+x_shot --frame "$box" "$screenshots/monitor-wine-failure.png"
+xdotool windowactivate --sync "$box" key Return
+gone_unseen() { main_window_shown || x_gone "$failing_pid"; }
+wait_for 20 gone_unseen || fail "the monitor did not end when its message box was dismissed"
+((!window_seen)) || fail "the window was shown after the message box"
+failing_status=0
+wait "$failing_pid" || failing_status=$?
+[ "$failing_status" -eq 1 ] || fail "the monitor ended with status $failing_status, not 1"
+[ "$(export_settings after.reg)" = "$before" ] || fail "the failed start wrote to the registry"
+
+echo "screenshots in $screenshots"
+echo "PASS"
