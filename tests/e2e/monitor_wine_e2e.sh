@@ -42,6 +42,8 @@ title='Orlo - IP Monitor'
 key='HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Orlo\Monitor'
 # shellcheck source=SCRIPTDIR/../support/x-session.sh
 source "$(dirname "$0")/../support/x-session.sh"
+# shellcheck source=SCRIPTDIR/monitor_window_session.sh
+source "$(dirname "$0")/monitor_window_session.sh"
 work=$x_work
 
 fail() {
@@ -71,14 +73,12 @@ export_settings() {
   iconv -f UTF-16LE -t UTF-8 "$work/$1" | sed '1s/^\xEF\xBB\xBF//' | tr -d '\r'
 }
 
-# The layout's twips at the prefix's DPI, as the window converts them.
-# Wine keeps it as a REG_DWORD in hexadecimal, and falls back on 96 where it has none.
+# The DPI the window lays out at: the prefix's, which Wine keeps as a REG_DWORD in hexadecimal,
+# 96 where it has none.
 dpi=$( (in_prefix reg query 'HKCU\Control Panel\Desktop' /v LogPixels 2>/dev/null || true) |
   awk '/LogPixels/ { print $3 }')
-dpi=$((${dpi:-96}))
-px() { echo $((($1 * dpi + 720) / 1440)); }
-centre() { echo "$((($(px "$1") + $(px "$2")) / 2))"; }
-echo "DPI $dpi"
+monitor_dpi=$((${dpi:-96}))
+echo "DPI $monitor_dpi"
 
 step "settings of an earlier run, non-ASCII text among them"
 host4='10.0.0.4 "Köln → Büro"'
@@ -89,98 +89,19 @@ host4='10.0.0.4 "Köln → Büro"'
 } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe' && cat; } >"$work/earlier.reg"
 in_prefix reg import earlier.reg >/dev/null || fail "reg import failed"
 
-step "start the watcher of the first map, then monitor.exe"
-# A monitor that maps its window before the watcher could watch it (status 3) is started again.
-for _ in 1 2 3; do
-  : >"$work/first_map.log"
-  "$first_map_state" "$title" 60 >"$work/first_map.log" 2>&1 &
-  watcher=$!
-  x_track "$watcher"
-  wait_for 10 grep -q '^ready' "$work/first_map.log" || fail "the map watcher did not start"
-
+start_monitor() {
   (cd "$work" && exec "$wine_run" "$monitor" </dev/null >"$work/monitor.log" 2>&1) &
   monitor_pid=$!
-  x_track "$monitor_pid"
-
-  watcher_status=0
-  wait "$watcher" || watcher_status=$?
-  cat "$work/first_map.log"
-  [ "$watcher_status" -eq 3 ] || break
-  x_stop "$monitor_pid"
-done
-[ "$watcher_status" -ne 3 ] || fail "the monitor mapped its window before the watcher could watch it"
-[ "$watcher_status" -eq 0 ] || fail "_NET_WM_STATE_ABOVE was not set from the first map"
-window=$(sed -n 's/^window //p' "$work/first_map.log")
-[ -n "$window" ] || fail "the watcher named no window"
-
-geometry() { x_geometry "$window"; }
-width=$(px 2805)
-read -r x0 y0 shown_width shown_height < <(geometry)
-echo "window $window at $x0,$y0 size ${shown_width}x$shown_height"
-[ "$shown_width $shown_height" = "$width $(px 825)" ] ||
-  fail "client area ${shown_width}x$shown_height, not ${width}x$(px 825)"
-
-step "lamps: 127.0.0.1 green, abc red, 127.0.0.2 and the empty slots black"
-lamp_centres=()
-for slot in 0 1 2 3 4 5 6 7 8 9; do
-  left=$((120 + 360 * (slot % 5)))
-  top=$((120 + 360 * (slot / 5)))
-  lamp_centres+=("$(centre "$left" $((left + 255))),$(centre "$top" $((top + 255)))")
-done
-expected_lamps="00FF00 FF0000 000000 000000 000000 000000 000000 000000 000000 000000"
-lamps_shown() { [ "$(x_pixels "$window" "${lamp_centres[@]}")" = "$expected_lamps" ]; }
-if ! wait_for 10 lamps_shown; then
-  fail "lamps $(x_pixels "$window" "${lamp_centres[@]}"), expected $expected_lamps"
-fi
-x_has_wm_state "$window" _NET_WM_STATE_ABOVE || fail "not above after start-up"
-mkdir -p "$screenshots"
-x_shot --frame "$window" "$screenshots/monitor-wine-collapsed.png"
-
-step "\">>\" expands to every row, keeping width and position; again collapses"
-command1="$(centre 1920 2655) $(centre 120 375)"
-expanded="$x0 $y0 $width $(px 5145)"
-# shellcheck disable=SC2086 # the two coordinates
-xdotool mousemove --window "$window" $command1 click 1
-is_expanded() { [ "$(geometry)" = "$expanded" ]; }
-wait_for 10 is_expanded || fail "after \">>\" the window is $(geometry), expected $expanded"
-# The interval box and the ten address boxes: white inside, right of their texts, so drawn and
-# visible.
-boxes=("$(($(px 1875) - 8)),$(centre 840 1125)")
-for slot in 0 1 2 3 4 5 6 7 8 9; do
-  boxes+=("$(($(px 2720) - 8)),$(centre $((1200 + 360 * slot)) $((1485 + 360 * slot)))")
-done
-white=$(printf 'FFFFFF %.0s' "${boxes[@]}")
-white=${white% }
-boxes_shown() { [ "$(x_pixels "$window" "${boxes[@]}")" = "$white" ]; }
-wait_for 10 boxes_shown || fail "boxes not all visible: $(x_pixels "$window" "${boxes[@]}")"
-x_shot --frame "$window" "$screenshots/monitor-wine-expanded.png"
-# shellcheck disable=SC2086
-xdotool mousemove --window "$window" $command1 click 1
-collapsed="$x0 $y0 $width $(px 840)"
-is_collapsed() { [ "$(geometry)" = "$collapsed" ]; }
-wait_for 10 is_collapsed || fail "after a second \">>\" the window is $(geometry), expected $collapsed"
-# shellcheck disable=SC2086
-xdotool mousemove --window "$window" $command1 click 1
-wait_for 10 is_expanded || fail "after a third \">>\" the window is $(geometry), expected $expanded"
-
-step "unticking \"Window always on top.\" drops ABOVE and does not move the window"
-xdotool mousemove --window "$window" $(($(px 120) + 6)) "$(centre 4800 5055)" click 1
-shown_below() { x_viewable "$window" && ! x_has_wm_state "$window" _NET_WM_STATE_ABOVE; }
-wait_for 10 shown_below || fail "after unticking the window is still above, or no longer shown"
-[ "$(geometry)" = "$expanded" ] || fail "the window moved or changed size: $(geometry)"
-
-step "edit an address, close through the window manager"
-xdotool mousemove --window "$window" "$(centre 720 2720)" "$(centre 2280 2565)" click 1
-xdotool type --delay 30 '127.0.0.9'
-x_close "$window"
-wait_for 20 x_gone "$monitor_pid" || fail "the monitor did not end after alt+F4"
-monitor_status=0
-wait "$monitor_pid" || monitor_status=$?
-[ "$monitor_status" -eq 0 ] || fail "the monitor ended with status $monitor_status: $(cat "$work/monitor.log")"
+}
+screenshot_prefix='monitor-wine'
+monitor_session start_monitor
 
 saved=$(export_settings saved.reg)
-for line in '"ip3"="127.0.0.9"' '"ontop"="0"' '"ip1"="abc"' '"ipen2"="0"' \
-  "\"ip4\"=\"${host4//\"/\\\"}\""; do
+expected_lines=("\"ip4\"=\"${host4//\"/\\\"}\"")
+for ((i = 0; i < ${#monitor_saved_values[@]}; i += 2)); do
+  expected_lines+=("\"${monitor_saved_values[i]}\"=\"${monitor_saved_values[i + 1]}\"")
+done
+for line in "${expected_lines[@]}"; do
   grep -qxF "$line" <<<"$saved" || fail "the registry lacks $line: $saved"
 done
 echo "saved settings:"
@@ -189,21 +110,21 @@ echo "$saved"
 step "a stored \"ontop\" of 3: a message box and never the window, status 1, nothing written"
 in_prefix reg add "$key" /v ontop /d 3 /f >/dev/null || fail "reg add failed"
 before=$(export_settings before.reg)
-(cd "$work" && exec "$wine_run" "$monitor" </dev/null >"$work/failing.log" 2>&1) &
-failing_pid=$!
+start_monitor
+failing_pid=$monitor_pid
 x_track "$failing_pid"
 # The box has the program's name for its title, as the window has; the window is never shown.
 window_seen=0
 main_window_shown() {
   local candidate
   for candidate in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
-    if [ "$(x_geometry "$candidate" | cut -d' ' -f3-)" = "$width $(px 825)" ]; then
+    if [ "$(x_geometry "$candidate" | cut -d' ' -f3-)" = "$(px 2805) $(px 825)" ]; then
       window_seen=1
     fi
   done
   ((window_seen))
 }
-box=$(x_wait_window --visible 60 "$title") || fail "no message box: $(cat "$work/failing.log")"
+box=$(x_wait_window --visible 60 "$title") || fail "no message box: $(cat "$work/monitor.log")"
 ! main_window_shown || fail "the window was shown"
 x_shot --frame "$box" "$screenshots/monitor-wine-failure.png"
 xdotool windowactivate --sync "$box" key Return
