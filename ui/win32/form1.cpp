@@ -544,7 +544,6 @@ void Form1::stopTimer() {
 }
 
 void Form1::showWindow() {
-  focus_ = command1_;
   ::ShowWindow(window_, showCommand_);
   ::SetFocus(command1_);
 }

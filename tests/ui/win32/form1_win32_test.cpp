@@ -298,7 +298,7 @@ TEST_F(Win32Form1Test, CloseAndTheEndOfTheSessionSaveTheEditsAndDestroyTheWindow
   }
 }
 
-TEST_F(Win32Form1Test, TheEventLoopEndsWithTheWindowAndLeavesNoQuitBehind) {
+TEST_F(Win32Form1Test, TheEventLoopMovesTheFocusWithTabAndEndsWithTheWindowLeavingNoQuit) {
   const struct {
     const char* name;
     bool failCommit;
@@ -310,14 +310,21 @@ TEST_F(Win32Form1Test, TheEventLoopEndsWithTheWindowAndLeavesNoQuitBehind) {
     if (each.failCommit) {
       fresh.store.failCommits();
     }
-    // Timer1's first tick sweeps a second time; then the window is closed as the user would.
-    fresh.echo.onStartSockets = [&fresh] {
-      if (fresh.echo.sweeps == 2) {
+    // Tab, pressed during the load's sweep, is handled once the window is shown with the focus on
+    // Command1. Timer1's first tick sweeps a second time; then the window is closed as the user
+    // would.
+    HWND focusAtTick = nullptr;
+    fresh.echo.onStartSockets = [&fresh, &focusAtTick] {
+      if (fresh.echo.sweeps == 1) {
+        ::PostMessageW(fresh.form.control("Command1"), WM_KEYDOWN, VK_TAB, 0);
+      } else if (fresh.echo.sweeps == 2) {
+        focusAtTick = ::GetFocus();
         ::PostMessageW(fresh.form.window(), WM_CLOSE, 0, 0);
       }
     };
     EXPECT_EQ(fresh.form.handlers().run(), each.status);
     EXPECT_EQ(fresh.echo.sweeps, 2);
+    EXPECT_EQ(focusAtTick, fresh.control("Text1_0"));
     EXPECT_EQ(fresh.form.window(), nullptr);
     MSG left{};
     EXPECT_FALSE(::PeekMessageW(&left, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
