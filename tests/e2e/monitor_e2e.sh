@@ -24,22 +24,12 @@ first_map_state=$2
 screenshots=$3
 # Only read by a sanitizer build of the monitor.
 export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-title='Orlo - IP Monitor'
 # shellcheck source=SCRIPTDIR/../support/x-session.sh
 source "$(dirname "$0")/../support/x-session.sh"
 # shellcheck source=SCRIPTDIR/monitor_window_session.sh
 source "$(dirname "$0")/monitor_window_session.sh"
-work=$x_work
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-step() { echo "-- $*"; }
-
-for tool in Xvfb openbox xdotool xprop xwininfo import "$x_convert" "$monitor" "$first_map_state"; do
-  command -v "$tool" >/dev/null || fail "$tool is missing"
-done
+monitor_need_tools "$monitor"
 
 # ICMP to 127.0.0.1 needs root, the raw-socket capability or an open ping_group_range.
 if [ "$(id -u)" -ne 0 ]; then

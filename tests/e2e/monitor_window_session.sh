@@ -8,10 +8,11 @@
 # always on top."; type an address and close the window through the window manager. Positions
 # come from the window's twips layout at the display's DPI.
 #
-# Source it after tests/support/x-session.sh, from a script that defines fail and step and sets
-#   work, title, first_map_state, screenshots, screenshot_prefix
-# The program's settings must hold 127.0.0.1 ticked in slot 1, abc ticked in slot 2, the other
+# Source it after tests/support/x-session.sh. It sets title and work (x-session's folder) and
+# defines fail and step; the sourcing script sets first_map_state, screenshots and
+# screenshot_prefix. The program's settings must hold 127.0.0.1 ticked in slot 1, abc ticked in slot 2, the other
 # slots unticked, and no "ontop" (so on top). Then:
+#   monitor_need_tools [TOOL...]       fails unless the tools of the steps and these are there
 #   monitor_dpi=N                      the DPI the window converts its layout at (96 unless set)
 #   monitor_session START_FUNCTION     START_FUNCTION starts the program in the background, its
 #                                      output in $work/monitor.log, and sets monitor_pid. Returns
@@ -19,7 +20,22 @@
 # Afterwards the settings must hold monitor_saved_values, key then value, and $x0 $y0 are where
 # the window was.
 
+title='Orlo - IP Monitor'
+work=$x_work
 monitor_dpi=96
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+step() { echo "-- $*"; }
+
+monitor_need_tools() {
+  local tool
+  for tool in Xvfb openbox xdotool xprop xwininfo import "$x_convert" "$first_map_state" "$@"; do
+    command -v "$tool" >/dev/null || fail "$tool is missing"
+  done
+}
 # What the close saved: the typed address, the unticked on-top, and what the settings held.
 # shellcheck disable=SC2034 # read by the sourcing script
 monitor_saved_values=(ip3 127.0.0.9 ontop 0 ip1 abc ipen2 0)

@@ -38,23 +38,13 @@ if [ -z "${ORLO_E2E_OWN_NETNS:-}" ]; then
   exec unshare --net bash -c 'ip link set lo up && exec bash "$@"' bash "$0" "$@"
 fi
 
-title='Orlo - IP Monitor'
 key='HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Orlo\Monitor'
 # shellcheck source=SCRIPTDIR/../support/x-session.sh
 source "$(dirname "$0")/../support/x-session.sh"
 # shellcheck source=SCRIPTDIR/monitor_window_session.sh
 source "$(dirname "$0")/monitor_window_session.sh"
-work=$x_work
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-step() { echo "-- $*"; }
-
-for tool in Xvfb openbox xdotool xprop xwininfo import iconv "$x_convert" "$first_map_state"; do
-  command -v "$tool" >/dev/null || fail "$tool is missing"
-done
+monitor_need_tools iconv
 
 step "start Xvfb on a free display, and openbox"
 x_session_start || fail "no X session"
