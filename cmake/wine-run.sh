@@ -16,6 +16,10 @@
 #
 # The helpers run in the network namespace the prefix was started in, and the program's ICMP
 # requests go out from there: to probe inside a namespace, start a fresh prefix inside it.
+#
+# The programs run without a display: a prefix made here puts their windows on Wine's null display
+# driver, where windows are made, sized and painted as on a desktop that nobody sees. With
+# ORLO_WINE_DISPLAY=1 they use the X display in $DISPLAY instead, and so does a prefix made then.
 set -eu
 
 fail() {
@@ -33,8 +37,11 @@ export WINEARCH=win32
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No offer to install Mono or Gecko.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-# The programs run here need no display.
-unset DISPLAY
+if [ "${ORLO_WINE_DISPLAY:-}" = 1 ]; then
+  [ -n "${DISPLAY:-}" ] || fail "ORLO_WINE_DISPLAY=1, but DISPLAY is not set"
+else
+  unset DISPLAY
+fi
 
 # Written into every prefix this script creates: it removes no folder without it.
 marker="$WINEPREFIX/.orlo-throwaway-prefix"
@@ -61,6 +68,10 @@ start_prefix() {
     : >"$marker"
     timeout 300 wineboot -i </dev/null >/dev/null 2>&1 9>&- ||
       fail "could not create a Wine prefix in $WINEPREFIX"
+    if [ -z "${DISPLAY:-}" ]; then
+      timeout 120 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+        </dev/null >/dev/null 2>&1 9>&- || fail "could not choose the null display driver"
+    fi
     timeout 120 wineserver -w 9>&-
   fi
   # Starting the server fails when it is already running, with its helpers.

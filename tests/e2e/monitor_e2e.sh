@@ -24,20 +24,12 @@ first_map_state=$2
 screenshots=$3
 # Only read by a sanitizer build of the monitor.
 export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-title='Orlo - IP Monitor'
 # shellcheck source=SCRIPTDIR/../support/x-session.sh
 source "$(dirname "$0")/../support/x-session.sh"
-work=$x_work
+# shellcheck source=SCRIPTDIR/monitor_window_session.sh
+source "$(dirname "$0")/monitor_window_session.sh"
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-step() { echo "-- $*"; }
-
-for tool in Xvfb openbox xdotool xprop xwininfo import "$x_convert" "$monitor" "$first_map_state"; do
-  command -v "$tool" >/dev/null || fail "$tool is missing"
-done
+monitor_need_tools "$monitor"
 
 # ICMP to 127.0.0.1 needs root, the raw-socket capability or an open ping_group_range.
 if [ "$(id -u)" -ne 0 ]; then
@@ -76,87 +68,17 @@ ip2=127.0.0.2
 ipen2=0
 CONF
 
-step "start the watcher of the first map, then the monitor"
-# A monitor that maps its window before the watcher could watch it (status 3) is started again.
-for _ in 1 2 3; do
-  : >"$work/first_map.log"
-  "$first_map_state" "$title" 30 >"$work/first_map.log" 2>&1 &
-  watcher=$!
-  x_track "$watcher"
-  wait_for 10 grep -q '^ready' "$work/first_map.log" || fail "the map watcher did not start"
-
+start_monitor() {
   XDG_CONFIG_HOME="$config" "$monitor" >"$work/monitor.log" 2>&1 &
   monitor_pid=$!
-  x_track "$monitor_pid"
+}
+screenshot_prefix=monitor
+monitor_session start_monitor
 
-  watcher_status=0
-  wait "$watcher" || watcher_status=$?
-  cat "$work/first_map.log"
-  [ "$watcher_status" -eq 3 ] || break
-  x_stop "$monitor_pid"
+for ((i = 0; i < ${#monitor_saved_values[@]}; i += 2)); do
+  line="${monitor_saved_values[i]}=${monitor_saved_values[i + 1]}"
+  grep -qx "$line" "$settings" || fail "the settings lack $line: $(cat "$settings")"
 done
-[ "$watcher_status" -ne 3 ] || fail "the monitor mapped its window before the watcher could watch it"
-[ "$watcher_status" -eq 0 ] || fail "_NET_WM_STATE_ABOVE was not set from the first map"
-window=$(sed -n 's/^window //p' "$work/first_map.log")
-[ -n "$window" ] || fail "the watcher named no window"
-
-geometry() { x_geometry "$window"; }
-
-read -r x0 y0 width height < <(geometry)
-echo "window $window at $x0,$y0 size ${width}x$height"
-[ "$width" -eq 187 ] && [ "$height" -eq 55 ] || fail "client area ${width}x$height, not 187x55"
-
-step "lamps: 127.0.0.1 green, abc red, 127.0.0.2 and the empty slots black"
-# Lamp centres: 17-pixel circles at 8 + 24 * column, rows at 8 and 32.
-lamp_centres=()
-for slot in 0 1 2 3 4 5 6 7 8 9; do
-  lamp_centres+=("$((16 + 24 * (slot % 5))),$((16 + 24 * (slot / 5)))")
-done
-expected_lamps="00FF00 FF0000 000000 000000 000000 000000 000000 000000 000000 000000"
-lamps_shown() { [ "$(x_pixels "$window" "${lamp_centres[@]}")" = "$expected_lamps" ]; }
-if ! wait_for 10 lamps_shown; then
-  fail "lamps $(x_pixels "$window" "${lamp_centres[@]}"), expected $expected_lamps"
-fi
-x_has_wm_state "$window" _NET_WM_STATE_ABOVE || fail "not above after start-up"
-mkdir -p "$screenshots"
-x_shot --frame "$window" "$screenshots/monitor-collapsed.png"
-
-step "\">>\" expands to every row, keeping width and position"
-xdotool mousemove --window "$window" 152 16 click 1
-expanded() { [ "$(geometry)" = "$x0 $y0 187 343" ]; }
-wait_for 10 expanded || fail "after \">>\" the window is $(geometry), expected $x0 $y0 187 343"
-# The ten address boxes, the interval box: white inside, so drawn and visible. Check2 ends at 337.
-boxes=("120,65")
-for slot in 0 1 2 3 4 5 6 7 8 9; do
-  boxes+=("170,$((89 + 24 * slot))")
-done
-white=$(printf 'FFFFFF %.0s' "${boxes[@]}")
-white=${white% }
-boxes_shown() { [ "$(x_pixels "$window" "${boxes[@]}")" = "$white" ]; }
-wait_for 10 boxes_shown || fail "boxes not all visible: $(x_pixels "$window" "${boxes[@]}")"
-x_shot --frame "$window" "$screenshots/monitor-expanded.png"
-
-step "unticking \"Window always on top.\" drops ABOVE and does not move the window"
-xdotool mousemove --window "$window" 16 328 click 1
-# Shown and below: a window that is unmapped and mapped anew (as QWidget::setWindowFlags does)
-# is not shown in between, and is placed before it is shown again.
-shown_below() { x_viewable "$window" && ! x_has_wm_state "$window" _NET_WM_STATE_ABOVE; }
-wait_for 10 shown_below || fail "after unticking the window is still above, or no longer shown"
-[ "$(geometry)" = "$x0 $y0 187 343" ] || fail "the window moved or changed size: $(geometry)"
-
-step "edit an address, close through the window manager"
-xdotool mousemove --window "$window" 108 161 click 1
-xdotool type --delay 30 '127.0.0.9'
-x_close "$window"
-wait_for 20 x_gone "$monitor_pid" || fail "the monitor did not end after alt+F4"
-monitor_status=0
-wait "$monitor_pid" || monitor_status=$?
-[ "$monitor_status" -eq 0 ] || fail "the monitor ended with status $monitor_status: $(cat "$work/monitor.log")"
-
-grep -qx 'ip3=127.0.0.9' "$settings" || fail "the edit was not saved: $(cat "$settings")"
-grep -qx 'ontop=0' "$settings" || fail "the unticked on-top was not saved"
-grep -qx 'ip1=abc' "$settings" || fail "slot 1 lost its address"
-grep -qx 'ipen2=0' "$settings" || fail "slot 2 was not saved unticked"
 echo "saved settings:"
 cat "$settings"
 

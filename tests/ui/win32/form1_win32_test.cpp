@@ -1,0 +1,389 @@
+// The Win32 window under Wine: its controls against the shared list, its layout at the system
+// DPI, the lamps' pixels, the system calls of its commands, its message boxes, its event loop and
+// close, what the lamps tell screen readers, and the MonitorView contract over the real controls.
+// The handlers themselves have their own tests. The names and descriptions the window annotates
+// its other controls with (IAccPropServices) cannot be read back here: Wine does not implement
+// the service (E_NOTIMPL).
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <oleacc.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/memory_settings_store.h"
+#include "tests/support/monitor_view_contract.h"
+#include "tests/support/scripted_echo.h"
+#include "ui/form1_controls.h"
+#include "ui/form1_layout.h"
+#include "ui/probe_report_text.h"
+#include "ui/win32/form1.h"
+#include "ui/win32/screen_text.h"
+
+namespace orlo {
+namespace {
+
+using testing_support::MemorySettingsStore;
+using testing_support::ScriptedEcho;
+
+struct ShownBox {
+  HWND owner;
+  std::wstring text;
+  std::wstring title;
+  UINT style;
+};
+
+// One window over in-memory parts, whose message boxes are recorded instead of shown.
+struct Win32Window {
+  MemorySettingsStore store;
+  ScriptedEcho echo;
+  std::vector<ShownBox> boxes;
+  Form1 form{{store, echo,
+              [this](HWND owner, const std::wstring& text, const std::wstring& title, UINT style) {
+                boxes.push_back({owner, text, title, style});
+              }}};
+
+  HWND control(const std::string& name) const {
+    const HWND found = form.control(name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+};
+
+int systemDpi(int axis) {
+  const HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, axis);
+  ::ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+std::wstring textOf(HWND window) {
+  wchar_t text[256] = {};
+  ::GetWindowTextW(window, text, 256);
+  return text;
+}
+
+LONG styleOf(HWND window) {
+  return ::GetWindowLongW(window, GWL_STYLE);
+}
+
+bool isTopmost(HWND window) {
+  return (::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+RECT clientRectOn(HWND control, HWND window) {
+  RECT rect{};
+  ::GetWindowRect(control, &rect);
+  ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// Stops at the thread's tooltip window: the one of the only window made.
+BOOL CALLBACK findToolTips(HWND candidate, LPARAM found) {
+  wchar_t className[64] = {};
+  ::GetClassNameW(candidate, className, 64);
+  if (::_wcsicmp(className, TOOLTIPS_CLASSW) != 0) {
+    return TRUE;
+  }
+  *reinterpret_cast<HWND*>(found) = candidate;
+  return FALSE;
+}
+
+class Win32Form1Test : public testing::Test, protected Win32Window {};
+
+TEST_F(Win32Form1Test, ControlsAreTheSharedListInKindCaptionPlaceAndOrder) {
+  struct SystemKind {
+    const wchar_t* className;
+    LONG typeMask;
+    LONG type;
+    bool tabStop;
+  };
+  const auto expectedKind = [](ControlKind kind) -> SystemKind {
+    switch (kind) {
+      case ControlKind::PushButton:
+        return {L"Button", BS_TYPEMASK, BS_PUSHBUTTON, true};
+      case ControlKind::TextBox:
+        return {L"Edit", ES_MULTILINE | ES_AUTOHSCROLL, ES_AUTOHSCROLL, true};
+      case ControlKind::CheckBoxCaptionLeft:
+        return {L"Button", BS_TYPEMASK | BS_LEFTTEXT, BS_3STATE | BS_LEFTTEXT, true};
+      case ControlKind::CheckBoxCaptionRight:
+        return {L"Button", BS_TYPEMASK | BS_LEFTTEXT, BS_3STATE, true};
+      case ControlKind::Label:
+        return {L"Static", SS_TYPEMASK | SS_NOPREFIX, SS_LEFT | SS_NOPREFIX, false};
+      case ControlKind::Lamp:
+        return {L"Static", SS_TYPEMASK, SS_OWNERDRAW, false};
+    }
+    return {};
+  };
+  const HWND window = form.window();
+  const int dpiX = systemDpi(LOGPIXELSX);
+  const int dpiY = systemDpi(LOGPIXELSY);
+  std::vector<std::string> focusable;
+  for (const ControlSpec& spec : form1Controls()) {
+    SCOPED_TRACE(spec.name);
+    const HWND made = control(spec.name);
+    const SystemKind kind = expectedKind(spec.kind);
+    wchar_t className[32] = {};
+    ::GetClassNameW(made, className, 32);
+    EXPECT_EQ(::_wcsicmp(className, kind.className), 0);
+    EXPECT_EQ(styleOf(made) & kind.typeMask, kind.type);
+    EXPECT_EQ((styleOf(made) & WS_TABSTOP) != 0, kind.tabStop);
+    // A lamp draws no text; its window text is its name for screen readers.
+    EXPECT_EQ(textOf(made),
+              screenText(spec.kind == ControlKind::Lamp ? spec.accessibleName : spec.caption));
+    const PixelRect expected = pixelRect(spec.rect, dpiX, dpiY);
+    const RECT placed = clientRectOn(made, window);
+    EXPECT_EQ((PixelRect{placed.left, placed.top, placed.right - placed.left,
+                         placed.bottom - placed.top}),
+              expected);
+    if (spec.kind == ControlKind::TextBox) {
+      EXPECT_EQ(::SendMessageW(made, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
+    }
+    if (kind.tabStop) {
+      focusable.push_back(spec.name);
+    }
+  }
+
+  // Tab moves through the controls in the list's order and comes back to Command1.
+  std::map<HWND, std::string> names;
+  for (const ControlSpec& spec : form1Controls()) {
+    names[form.control(spec.name)] = spec.name;
+  }
+  std::vector<std::string> visited;
+  HWND at = control("Command1");
+  do {
+    visited.push_back(names[at]);
+    at = ::GetNextDlgTabItem(window, at, FALSE);
+  } while (at != control("Command1") && visited.size() <= focusable.size());
+  EXPECT_EQ(visited, focusable);
+
+  // tijd overlaps Label1 and lies above it.
+  HWND below = control("tijd");
+  while (below != nullptr && below != control("Label1")) {
+    below = ::GetWindow(below, GW_HWNDNEXT);
+  }
+  EXPECT_EQ(below, control("Label1"));
+
+  // A fixed size without a maximise box, the caption, and the client area at creation.
+  EXPECT_EQ(textOf(window), L"Orlo - IP Monitor");
+  EXPECT_EQ(styleOf(window) & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
+  RECT client{};
+  ::GetClientRect(window, &client);
+  EXPECT_EQ(client.right, twipsToPixels(layout::kClientWidth, dpiX));
+  EXPECT_EQ(client.bottom, twipsToPixels(layout::kCreationClientHeight, dpiY));
+}
+
+TEST_F(Win32Form1Test, StartPutsTheWindowOnTopBeforeItIsShownThenFocusesCommand1) {
+  const struct {
+    const char* stored;
+    bool topmost;
+  } cases[] = {{nullptr, true}, {"1", true}, {"0", false}};
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.stored == nullptr ? "absent" : each.stored);
+    Win32Window fresh;
+    if (each.stored != nullptr) {
+      fresh.store.setMonitorValues({{"ontop", each.stored}});
+    }
+    ASSERT_TRUE(fresh.form.handlers().load());
+    EXPECT_FALSE(::IsWindowVisible(fresh.form.window()));
+    EXPECT_EQ(isTopmost(fresh.form.window()), each.topmost);
+    ASSERT_TRUE(fresh.form.handlers().start());
+    EXPECT_TRUE(::IsWindowVisible(fresh.form.window()));
+    EXPECT_EQ(::GetFocus(), fresh.control("Command1"));
+  }
+}
+
+TEST_F(Win32Form1Test, LampsAreCirclesInTheExactColourOnTheWindowsBackground) {
+  ASSERT_TRUE(form.handlers().start());
+  const LampColor colors[] = {LampColor::Green, LampColor::Red, LampColor::Black};
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    form.setLampColor(slot, colors[slot % 3]);
+  }
+  ::RedrawWindow(form.window(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  const COLORREF background = ::GetSysColor(COLOR_BTNFACE);
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    SCOPED_TRACE(slot);
+    const HWND lamp = control(slotControlName("Shape1", slot));
+    RECT rect{};
+    ::GetClientRect(lamp, &rect);
+    const HDC painted = ::GetDC(lamp);
+    const Rgb rgb = rgbOf(colors[slot % 3]);
+    EXPECT_EQ(::GetPixel(painted, rect.right / 2, rect.bottom / 2),
+              RGB(rgb.red, rgb.green, rgb.blue));
+    EXPECT_EQ(::GetPixel(painted, 0, 0), background);
+    EXPECT_EQ(::GetPixel(painted, rect.right - 1, rect.bottom - 1), background);
+    ::ReleaseDC(lamp, painted);
+  }
+}
+
+TEST_F(Win32Form1Test, Command1SetsTheClientHeightKeepingWidthAndPlace) {
+  ASSERT_TRUE(form.handlers().start());
+  const HWND window = form.window();
+  const int dpiY = systemDpi(LOGPIXELSY);
+  RECT before{};
+  ::GetWindowRect(window, &before);
+  for (const int twips : {layout::kExpandedClientHeight, layout::kCollapsedClientHeight,
+                          layout::kExpandedClientHeight}) {
+    SCOPED_TRACE(twips);
+    form.handlers().command1Click();
+    RECT client{};
+    ::GetClientRect(window, &client);
+    EXPECT_EQ(client.bottom, twipsToPixels(twips, dpiY));
+    EXPECT_EQ(client.right, twipsToPixels(layout::kClientWidth, systemDpi(LOGPIXELSX)));
+    RECT after{};
+    ::GetWindowRect(window, &after);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+  }
+}
+
+TEST_F(Win32Form1Test, ClicksOnBoxesCheckAGreyedBoxAndCheck2SetsTheStackingWithoutMoving) {
+  ASSERT_TRUE(form.handlers().start());
+  const HWND window = form.window();
+  RECT before{};
+  ::GetWindowRect(window, &before);
+  form.setOnTopValue(2);
+  form.setEnableValue(4, 2);
+  EXPECT_FALSE(isTopmost(window));
+  for (const std::int16_t expected : {std::int16_t{1}, std::int16_t{0}, std::int16_t{1}}) {
+    SCOPED_TRACE(expected);
+    ::SendMessageW(control("Check2"), BM_CLICK, 0, 0);
+    ::SendMessageW(control("Check1_4"), BM_CLICK, 0, 0);
+    EXPECT_EQ(form.onTopValue(), expected);
+    EXPECT_EQ(form.enableValue(4), expected);
+    EXPECT_EQ(isTopmost(window), expected == 1);
+  }
+  RECT after{};
+  ::GetWindowRect(window, &after);
+  EXPECT_TRUE(::EqualRect(&before, &after));
+}
+
+TEST_F(Win32Form1Test, AboutBoxIsOwnedByTheWindowWithCrLfLinesOkAndNoIcon) {
+  ASSERT_TRUE(form.handlers().start());
+  ::SendMessageW(control("Command2"), BM_CLICK, 0, 0);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].owner, form.window());
+  EXPECT_EQ(boxes[0].title, L"Orlo - Monitor");
+  EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_OK));
+  // Seven lines, every line feed after a carriage return.
+  const std::wstring& text = boxes[0].text;
+  EXPECT_EQ(text.rfind(L"Orlo - IP Monitor v1.00\r\n\r\n", 0), 0u) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), L'\n'), 6);
+  EXPECT_EQ(std::count(text.begin(), text.end(), L'\r'), 6);
+}
+
+TEST_F(Win32Form1Test, AFailedLoadShowsAnErrorBoxAloneAndNeverTheWindow) {
+  store.setMonitorValues({{"ontop", "3"}});
+  EXPECT_EQ(form.handlers().run(), kFailureExitStatus);
+  EXPECT_FALSE(::IsWindowVisible(form.window()));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].owner, nullptr);
+  EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_NE(boxes[0].text.find(L"could not load its settings"), std::wstring::npos);
+}
+
+TEST_F(Win32Form1Test, CloseAndTheEndOfTheSessionSaveTheEditsAndDestroyTheWindow) {
+  for (const UINT message : {WM_CLOSE, WM_ENDSESSION}) {
+    SCOPED_TRACE(message);
+    Win32Window fresh;
+    ASSERT_TRUE(fresh.form.handlers().start());
+    fresh.form.setAddressText(3, "h\xC3\xB4te 3");
+    ::SendMessageW(fresh.form.window(), message, TRUE, 0);
+    EXPECT_EQ(fresh.store.monitorValue("ip3"), "h\xC3\xB4te 3");
+    EXPECT_EQ(fresh.form.window(), nullptr);
+  }
+}
+
+TEST_F(Win32Form1Test, TheEventLoopMovesTheFocusWithTabAndEndsWithTheWindowLeavingNoQuit) {
+  const struct {
+    const char* name;
+    bool failCommit;
+    int status;
+  } cases[] = {{"saved", false, 0}, {"save failed", true, kFailureExitStatus}};
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
+    Win32Window fresh;
+    if (each.failCommit) {
+      fresh.store.failCommits();
+    }
+    // Tab, pressed during the load's sweep, is handled once the window is shown with the focus on
+    // Command1. Timer1's first tick sweeps a second time; then the window is closed as the user
+    // would.
+    HWND focusAtTick = nullptr;
+    fresh.echo.onStartSockets = [&fresh, &focusAtTick] {
+      if (fresh.echo.sweeps == 1) {
+        ::PostMessageW(fresh.form.control("Command1"), WM_KEYDOWN, VK_TAB, 0);
+      } else if (fresh.echo.sweeps == 2) {
+        focusAtTick = ::GetFocus();
+        ::PostMessageW(fresh.form.window(), WM_CLOSE, 0, 0);
+      }
+    };
+    EXPECT_EQ(fresh.form.handlers().run(), each.status);
+    EXPECT_EQ(fresh.echo.sweeps, 2);
+    EXPECT_EQ(focusAtTick, fresh.control("Text1_0"));
+    EXPECT_EQ(fresh.form.window(), nullptr);
+    MSG left{};
+    EXPECT_FALSE(::PeekMessageW(&left, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    // A failed save is reported over the window, which is still shown.
+    EXPECT_EQ(fresh.boxes.size(), each.failCommit ? 1u : 0u);
+    if (!fresh.boxes.empty()) {
+      EXPECT_NE(fresh.boxes[0].owner, nullptr);
+    }
+  }
+}
+
+TEST_F(Win32Form1Test, LampsTellTheOutcomeInTheirTooltipAndTheirNameToScreenReaders) {
+  form.setProbeReport(0, {ProbeOutcome::Answered, 0});
+  form.setProbeReport(1, {ProbeOutcome::Failed, ip_status::kTimedOut});
+  HWND toolTips = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), &findToolTips, reinterpret_cast<LPARAM>(&toolTips));
+  ASSERT_NE(toolTips, nullptr);
+  for (int slot = 0; slot < 3; ++slot) {
+    SCOPED_TRACE(slot);
+    const HWND lamp = control(slotControlName("Shape1", slot));
+    wchar_t text[512] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = form.window();
+    tool.uId = reinterpret_cast<UINT_PTR>(lamp);
+    tool.lpszText = text;
+    ::SendMessageW(toolTips, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+    const std::string expected = slot == 0   ? "reply"
+                                 : slot == 1 ? "no reply within 500 ms"
+                                             : notCheckedYetText();
+    EXPECT_EQ(std::wstring(text), screenText(expected));
+
+    IAccessible* accessible = nullptr;
+    ASSERT_EQ(::AccessibleObjectFromWindow(lamp, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                           reinterpret_cast<void**>(&accessible)),
+              S_OK);
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    EXPECT_EQ(accessible->get_accName(self, &name), S_OK);
+    EXPECT_EQ(std::wstring(name != nullptr ? name : L""), L"Host " + std::to_wstring(slot + 1));
+    ::SysFreeString(name);
+    accessible->Release();
+  }
+}
+
+}  // namespace
+
+namespace testing_support {
+
+struct Win32Form1Subject {
+  Win32Window window;
+  MonitorView& view() { return window.form; }
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, MonitorViewContract, Win32Form1Subject);
+
+}  // namespace testing_support
+}  // namespace orlo

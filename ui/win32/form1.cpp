@@ -1,0 +1,589 @@
+#include "ui/win32/form1.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+
+#include "core/windows_text.h"
+#include "ui/form1_layout.h"
+#include "ui/probe_report_text.h"
+#include "ui/win32/resource_ids.h"
+#include "ui/win32/screen_text.h"
+
+namespace orlo {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"Orlo.Monitor.Form1";
+constexpr UINT_PTR kTimer1Id = 1;
+// Control ids start above IDOK and IDCANCEL, which the dialog keys Enter and Escape send: no
+// control is a default or cancel button.
+constexpr int kFirstControlId = 100;
+// A fixed size: a caption with the system menu, minimise and close, but no sizing border and no
+// maximise box.
+constexpr DWORD kWindowStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExStyle = 0;
+// The layout is made for captions in the classic 8 point dialog font; the message font of newer
+// systems is larger and would not fit "minutes" into its label.
+constexpr int kCaptionPointSize = 8;
+// Long lamp texts wrap at about three inches.
+constexpr int kToolTipWidthTwips = 4320;
+
+[[noreturn]] void failSystemCall(const char* what) {
+  throw std::runtime_error(std::string("The window could not be made: ") + what +
+                           " failed: " + windows::systemMessage(::GetLastError()));
+}
+
+int screenDpi(int axis) {
+  const HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, axis);
+  ::ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+std::string executablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return programText(path);
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+// The system's message font, in the point size the layout is made for, at the layout's DPI.
+HFONT createCaptionFont(int dpiY) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  LOGFONTW font{};
+  if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    font = metrics.lfMessageFont;
+  } else {
+    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+  }
+  font.lfHeight = -::MulDiv(kCaptionPointSize, dpiY, 72);
+  font.lfWidth = 0;
+  // Without a font of its own each control draws in the system font, which is still readable.
+  return ::CreateFontIndirectW(&font);
+}
+
+std::wstring windowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+struct SystemControl {
+  const wchar_t* className;
+  DWORD style;
+  DWORD exStyle;
+};
+
+// Box values 0, 1 and 2 are the button states unchecked, checked and greyed. The boxes are
+// three-state so that greyed can be set, but the window decides what a click does.
+SystemControl systemControl(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::PushButton:
+      return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
+    case ControlKind::TextBox:
+      return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+    case ControlKind::CheckBoxCaptionLeft:
+      return {L"BUTTON", BS_3STATE | BS_LEFTTEXT | BS_RIGHT | WS_TABSTOP, 0};
+    case ControlKind::CheckBoxCaptionRight:
+      return {L"BUTTON", BS_3STATE | WS_TABSTOP, 0};
+    case ControlKind::Label:
+      return {L"STATIC", SS_LEFT | SS_NOPREFIX, 0};
+    case ControlKind::Lamp:
+      // SS_NOTIFY lets the mouse reach the lamp, and with it the tooltip.
+      return {L"STATIC", SS_OWNERDRAW | SS_NOTIFY, 0};
+  }
+  throw std::logic_error("unknown control kind");
+}
+
+bool takesFocus(ControlKind kind) {
+  return kind != ControlKind::Label && kind != ControlKind::Lamp;
+}
+
+std::int16_t boxValue(HWND box) {
+  return static_cast<std::int16_t>(::SendMessageW(box, BM_GETCHECK, 0, 0));
+}
+
+void setBoxValue(HWND box, std::int16_t value) {
+  checkBoxValue(value);
+  ::SendMessageW(box, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+}
+
+// A click checks an unchecked or a greyed box and unchecks a checked one: greyed is reached only
+// by program.
+void clickBox(HWND box) {
+  setBoxValue(box, boxValue(box) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+}
+
+}  // namespace
+
+Form1::Form1(const Form1Parts& parts)
+    : messageBox_(parts.messageBox),
+      showCommand_(parts.showCommand),
+      dpiX_(screenDpi(LOGPIXELSX)),
+      dpiY_(screenDpi(LOGPIXELSY)),
+      programPath_(executablePath()),
+      handlers_(*this, *this, parts.settings, parts.echo) {
+  const INITCOMMONCONTROLSEX commonControls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
+  ::InitCommonControlsEx(&commonControls);
+  font_ = createCaptionFont(dpiY_);
+  try {
+    createWindow();
+    createControls();
+    // Timer1 counts from the moment the window exists.
+    if (::SetTimer(window_, kTimer1Id, kTimer1IntervalMs, nullptr) == 0) {
+      failSystemCall("SetTimer");
+    }
+  } catch (...) {
+    // The destructor does not run for a constructor that throws.
+    if (window_ != nullptr) {
+      ::DestroyWindow(window_);
+    }
+    ::DeleteObject(font_);
+    throw;
+  }
+}
+
+Form1::~Form1() {
+  if (window_ != nullptr) {
+    ::DestroyWindow(window_);
+  }
+  ::DeleteObject(font_);
+}
+
+void Form1::createWindow() {
+  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = &Form1::windowProcedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = kWindowClass;
+  // A program without the icon resource (a test) gets the system's default icon.
+  windowClass.hIcon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(ORLO_PROGRAM_ICON),
+                                                      IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
+                                                      ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+  windowClass.hIconSm = static_cast<HICON>(
+      ::LoadImageW(instance, MAKEINTRESOURCEW(ORLO_PROGRAM_ICON), IMAGE_ICON,
+                   ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  // Registered once per process; a later window finds it registered.
+  if (::RegisterClassExW(&windowClass) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    failSystemCall("RegisterClassExW");
+  }
+
+  RECT outer{0, 0, twipsToPixels(layout::kClientWidth, dpiX_),
+             twipsToPixels(layout::kCreationClientHeight, dpiY_)};
+  ::AdjustWindowRectEx(&outer, kWindowStyle, FALSE, kWindowExStyle);
+  // WM_NCCREATE sets window_.
+  if (::CreateWindowExW(kWindowExStyle, kWindowClass, screenText(windowCaption()).c_str(),
+                        kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
+                        outer.bottom - outer.top, nullptr, nullptr, instance, this) == nullptr) {
+    failSystemCall("CreateWindowExW");
+  }
+}
+
+void Form1::createControls() {
+  // Not owned by the window, and so destroyed with it by hand: under Wine, a window that owns a
+  // tooltip with tools cannot be made topmost (SetWindowPos with HWND_TOPMOST leaves it as it is).
+  toolTips_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                ::GetModuleHandleW(nullptr), nullptr);
+  if (toolTips_ == nullptr) {
+    failSystemCall("CreateWindowExW for the lamps' tooltips");
+  }
+  ::SendMessageW(toolTips_, TTM_SETMAXTIPWIDTH, 0, twipsToPixels(kToolTipWidthTwips, dpiX_));
+
+  // Made in the list's order, which the system keeps as the order of the controls (their
+  // z-order), and so as the tab order.
+  const std::vector<ControlSpec> specs = form1Controls();
+  for (std::size_t index = 0; index < specs.size(); ++index) {
+    const ControlSpec& spec = specs[index];
+    const HWND control = createControl(spec, static_cast<int>(index));
+    controls_.emplace_back(spec.name, control);
+    keep(spec, control);
+  }
+  // Labels and lamps lie below every control that takes the focus, so that the text box tijd is
+  // drawn above Label1, which it overlaps, and the tab order stays as made.
+  for (std::size_t index = 0; index < specs.size(); ++index) {
+    if (!takesFocus(specs[index].kind)) {
+      ::SetWindowPos(controls_[index].second, HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+  }
+  focus_ = command1_;
+}
+
+HWND Form1::createControl(const ControlSpec& spec, int index) {
+  const SystemControl kind = systemControl(spec.kind);
+  const PixelRect rect = pixelRect(spec.rect, dpiX_, dpiY_);
+  // A lamp draws no text: its window text is its name, which the system gives screen readers.
+  const std::string& text = spec.kind == ControlKind::Lamp ? spec.accessibleName : spec.caption;
+  const HWND control = ::CreateWindowExW(
+      kind.exStyle, kind.className, screenText(text).c_str(),
+      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.style, rect.left, rect.top, rect.width,
+      rect.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)),
+      ::GetModuleHandleW(nullptr), nullptr);
+  if (control == nullptr) {
+    failSystemCall(("CreateWindowExW for " + spec.name).c_str());
+  }
+  ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  if (spec.kind == ControlKind::TextBox) {
+    // The texts are kept exactly as typed or stored: no length limit.
+    ::SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
+  }
+  if (spec.kind == ControlKind::Lamp) {
+    // A lamp's description is what its slot's last probe found, shown as its tooltip too.
+    accessible_.annotate(control, "", spec.accessibleDescription);
+    addLampToolTip(control, spec.accessibleDescription);
+  } else {
+    accessible_.annotate(control, spec.accessibleName, spec.accessibleDescription);
+  }
+  return control;
+}
+
+void Form1::keep(const ControlSpec& spec, HWND control) {
+  switch (spec.control) {
+    case Control::Command1:
+      command1_ = control;
+      break;
+    case Control::Command2:
+      command2_ = control;
+      break;
+    case Control::Text1:
+      text1_[spec.slot].control = control;
+      break;
+    case Control::Check1:
+      check1_[spec.slot] = control;
+      break;
+    case Control::Shape1:
+      shape1_[spec.slot] = control;
+      break;
+    case Control::Tijd:
+      tijd_.control = control;
+      break;
+    case Control::Check2:
+      check2_ = control;
+      break;
+    case Control::Label1:
+    case Control::Label2:
+      break;
+  }
+}
+
+void Form1::addLampToolTip(HWND lamp, const std::string& text) {
+  std::wstring wide = screenText(text);
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  // The tooltip watches the mouse over the lamp itself.
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = window_;
+  tool.uId = reinterpret_cast<UINT_PTR>(lamp);
+  tool.lpszText = wide.data();
+  if (!::SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
+    failSystemCall("TTM_ADDTOOLW");
+  }
+}
+
+HWND Form1::control(const std::string& name) const {
+  for (const auto& [controlName, control] : controls_) {
+    if (controlName == name) {
+      return control;
+    }
+  }
+  return nullptr;
+}
+
+LRESULT CALLBACK Form1::windowProcedure(HWND window, UINT message, WPARAM wParam,
+                                        LPARAM lParam) noexcept {
+  if (message == WM_NCCREATE) {
+    auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    form->window_ = window;
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<Form1*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (form == nullptr) {
+    return ::DefWindowProcW(window, message, wParam, lParam);
+  }
+  // The handlers catch what fails in them; anything else ends the program here rather than
+  // unwinding through the system's frames.
+  return form->handleMessage(window, message, wParam, lParam);
+}
+
+LRESULT Form1::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
+        buttonClicked(reinterpret_cast<HWND>(lParam));
+        return 0;
+      }
+      break;
+    case WM_TIMER:
+      // WM_TIMER comes only when no other message waits, so the window is painted before the
+      // first tick, and ticks that fall due during a sweep come as one.
+      if (wParam == kTimer1Id) {
+        handlers_.timer1Tick();
+        return 0;
+      }
+      break;
+    case WM_DRAWITEM:
+      drawLamp(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = ::GetFocus();
+        if (focus != nullptr && ::IsChild(window, focus)) {
+          focus_ = focus;
+        }
+      }
+      // The system gives the focus to the window itself, which passes it on (WM_SETFOCUS).
+      break;
+    case WM_SETFOCUS:
+      ::SetFocus(focus_);
+      return 0;
+    case WM_CLOSE:
+      // Closing is never cancelled, whatever the save does.
+      handlers_.unload();
+      ::DestroyWindow(window);
+      return 0;
+    case WM_ENDSESSION:
+      // The system ends the program when this returns, without WM_CLOSE: close it as the user
+      // would, which saves the settings.
+      if (wParam != FALSE) {
+        closeWindow();
+      }
+      return 0;
+    case WM_DESTROY:
+      for (const auto& [name, control] : controls_) {
+        accessible_.clear(control);
+      }
+      ::DestroyWindow(toolTips_);
+      toolTips_ = nullptr;
+      if (loopRunning_) {
+        loopEnded_ = true;
+      }
+      return 0;
+    case WM_NCDESTROY:
+      ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+      window_ = nullptr;
+      break;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Form1::buttonClicked(HWND button) {
+  if (button == command1_) {
+    handlers_.command1Click();
+  } else if (button == command2_) {
+    handlers_.command2Click();
+  } else if (button == check2_) {
+    clickBox(check2_);
+    handlers_.check2Changed();
+  } else {
+    for (const HWND box : check1_) {
+      if (button == box) {
+        clickBox(box);
+      }
+    }
+  }
+}
+
+void Form1::drawLamp(const DRAWITEMSTRUCT& item) const {
+  LampColor color = LampColor::Black;
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    if (shape1_[slot] == item.hwndItem) {
+      color = lampColors_[slot];
+    }
+  }
+  const Rgb rgb = rgbOf(color);
+  const COLORREF fill = RGB(rgb.red, rgb.green, rgb.blue);
+  // The window's background around the circle; the circle in one colour, edge included, and
+  // without smoothing, so that every pixel of it is exactly the lamp's colour.
+  ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(COLOR_BTNFACE));
+  const HBRUSH brush = ::CreateSolidBrush(fill);
+  const HPEN pen = ::CreatePen(PS_SOLID, 1, fill);
+  const HGDIOBJ oldBrush = ::SelectObject(item.hDC, brush);
+  const HGDIOBJ oldPen = ::SelectObject(item.hDC, pen);
+  ::Ellipse(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right, item.rcItem.bottom);
+  ::SelectObject(item.hDC, oldPen);
+  ::SelectObject(item.hDC, oldBrush);
+  ::DeleteObject(pen);
+  ::DeleteObject(brush);
+}
+
+std::string Form1::boxText(const TextBox& box) {
+  const std::wstring current = windowText(box.control);
+  return current == box.shown ? box.given : programText(current);
+}
+
+void Form1::setBoxText(TextBox& box, const std::string& text) {
+  ::SetWindowTextW(box.control, screenText(text).c_str());
+  box.given = text;
+  box.shown = windowText(box.control);
+}
+
+std::string Form1::addressText(int slot) const {
+  checkSlotIndex(slot);
+  return boxText(text1_[slot]);
+}
+
+void Form1::setAddressText(int slot, const std::string& text) {
+  checkSlotIndex(slot);
+  setBoxText(text1_[slot], text);
+}
+
+std::int16_t Form1::enableValue(int slot) const {
+  checkSlotIndex(slot);
+  return boxValue(check1_[slot]);
+}
+
+void Form1::setEnableValue(int slot, std::int16_t value) {
+  checkSlotIndex(slot);
+  setBoxValue(check1_[slot], value);
+}
+
+LampColor Form1::lampColor(int slot) const {
+  checkSlotIndex(slot);
+  return lampColors_[slot];
+}
+
+void Form1::setLampColor(int slot, LampColor color) {
+  checkSlotIndex(slot);
+  lampColors_[slot] = color;
+  // Only asks for a repaint: the colours of one sweep appear together when the window paints.
+  ::InvalidateRect(shape1_[slot], nullptr, FALSE);
+}
+
+std::string Form1::intervalText() const {
+  return boxText(tijd_);
+}
+
+void Form1::setIntervalText(const std::string& text) {
+  setBoxText(tijd_, text);
+}
+
+std::int16_t Form1::onTopValue() const {
+  return boxValue(check2_);
+}
+
+void Form1::setOnTopValue(std::int16_t value) {
+  checkBoxValue(value);
+  if (value == onTopValue()) {
+    return;
+  }
+  setBoxValue(check2_, value);
+  handlers_.check2Changed();
+}
+
+void Form1::setProbeReport(int slot, const ProbeReport& report) {
+  checkSlotIndex(slot);
+  std::string text = probeReportText(report, programPath_);
+  // Every sweep reports every slot; only a new outcome is news to a screen reader.
+  if (text == lampReports_[slot]) {
+    return;
+  }
+  std::wstring wide = screenText(text);
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window_;
+  tool.uId = reinterpret_cast<UINT_PTR>(shape1_[slot]);
+  tool.lpszText = wide.data();
+  ::SendMessageW(toolTips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  accessible_.describe(shape1_[slot], text);
+  lampReports_[slot] = std::move(text);
+}
+
+int Form1::clientHeight() const {
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  return client.bottom - client.top;
+}
+
+int Form1::verticalDpi() const {
+  return dpiY_;
+}
+
+void Form1::setClientHeight(int pixels) {
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  RECT outer{0, 0, client.right - client.left, pixels};
+  ::AdjustWindowRectEx(&outer, kWindowStyle, FALSE, kWindowExStyle);
+  if (!::SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)) {
+    throw std::runtime_error("The window's height could not be changed: " +
+                             windows::systemMessage(::GetLastError()));
+  }
+}
+
+void Form1::keepAbove(bool above) {
+  // The window exists from the start, hidden, so that this takes effect from its first
+  // appearance. What the window manager makes of it is not checked: the command skips what fails.
+  ::SetWindowPos(window_, above ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void Form1::showMessage(const MessageBoxContent& content, MessagePlacement placement) {
+  const bool overTheWindow = placement == MessagePlacement::OverTheWindow && window_ != nullptr &&
+                             ::IsWindowVisible(window_);
+  showMessageBox(messageBox_, overTheWindow ? window_ : nullptr, content);
+}
+
+void Form1::stopTimer() {
+  ::KillTimer(window_, kTimer1Id);
+}
+
+void Form1::showWindow() {
+  ::ShowWindow(window_, showCommand_);
+  ::SetFocus(command1_);
+}
+
+void Form1::closeWindow() {
+  if (window_ != nullptr) {
+    ::SendMessageW(window_, WM_CLOSE, 0, 0);
+  }
+}
+
+int Form1::runEventLoop() {
+  loopRunning_ = true;
+  loopEnded_ = false;
+  MSG message{};
+  // The loop ends after the message whose handling ended it, so that no WM_QUIT is left behind
+  // to end a message box that a later handler shows.
+  while (!loopEnded_) {
+    const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+    if (got <= 0) {
+      // WM_QUIT from elsewhere, with its status; -1 is a failure of the loop itself.
+      loopRunning_ = false;
+      return got == 0 ? static_cast<int>(message.wParam) : kFailureExitStatus;
+    }
+    // Tab and Shift+Tab move the focus through the controls, as in a dialog.
+    if (window_ == nullptr || !::IsDialogMessageW(window_, &message)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+  }
+  loopRunning_ = false;
+  return exitStatus_;
+}
+
+void Form1::endEventLoop(int status) {
+  // Before the loop runs (a failed load) there is nothing to end: the start-up sees the failure
+  // instead, and a later loop is not cut short.
+  if (loopRunning_) {
+    exitStatus_ = status;
+    loopEnded_ = true;
+  }
+}
+
+}  // namespace orlo
