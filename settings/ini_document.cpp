@@ -227,13 +227,6 @@ std::string sectionHeader(std::string_view name) {
   return "[" + encodedName(name) + "]";
 }
 
-void checkName(const char* what, std::string_view name) {
-  if (name.empty() || name.find_first_of("/\\") != std::string_view::npos) {
-    throw std::invalid_argument(std::string("a settings ") + what + " name \"" + std::string(name) +
-                                "\" is empty or holds '/' or '\\'");
-  }
-}
-
 // ---- Values --------------------------------------------------------------------------------
 
 std::optional<char> simpleEscape(char code) {
@@ -452,6 +445,13 @@ std::string encodedValue(std::string_view value) {
 }
 
 }  // namespace
+
+void checkName(const char* what, std::string_view name) {
+  if (name.empty() || name.find_first_of("/\\") != std::string_view::npos) {
+    throw std::invalid_argument(std::string("a settings ") + what + " name \"" + std::string(name) +
+                                "\" is empty or holds '/' or '\\'");
+  }
+}
 
 Document::Document(std::string_view bytes) {
   if (bytes.starts_with(kByteOrderMark)) {
