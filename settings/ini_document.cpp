@@ -576,17 +576,15 @@ void Document::setValue(std::string_view section, std::string_view key, std::str
   checkName("key", key);
   const std::string written = encodedValue(value);
 
-  std::vector<const Setting*> defining;
-  for (const Setting& setting : settings_) {
-    if (defines(setting, section, key)) {
-      defining.push_back(&setting);
+  bool defined = false;
+  // From the last to the first, so that the earlier offsets stay right.
+  for (auto it = settings_.rbegin(); it != settings_.rend(); ++it) {
+    if (defines(*it, section, key)) {
+      text_.replace(it->valueBegin, it->valueEnd - it->valueBegin, written);
+      defined = true;
     }
   }
-  if (!defining.empty()) {
-    // From the last to the first, so that the earlier offsets stay right.
-    for (auto it = defining.rbegin(); it != defining.rend(); ++it) {
-      text_.replace((*it)->valueBegin, (*it)->valueEnd - (*it)->valueBegin, written);
-    }
+  if (defined) {
     parse();
     return;
   }
