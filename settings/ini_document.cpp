@@ -229,30 +229,30 @@ std::string sectionHeader(std::string_view name) {
 
 // ---- Values --------------------------------------------------------------------------------
 
+// The one-letter escapes QSettings writes, and the character each stands for.
+constexpr std::pair<char, char> kLetterEscapes[] = {{'a', '\a'}, {'b', '\b'}, {'f', '\f'},
+                                                    {'n', '\n'}, {'r', '\r'}, {'t', '\t'},
+                                                    {'v', '\v'}, {'"', '"'},  {'\\', '\\'}};
+
 std::optional<char> simpleEscape(char code) {
-  switch (code) {
-    case 'a':
-      return '\a';
-    case 'b':
-      return '\b';
-    case 'f':
-      return '\f';
-    case 'n':
-      return '\n';
-    case 'r':
-      return '\r';
-    case 't':
-      return '\t';
-    case 'v':
-      return '\v';
-    case '"':
-    case '?':
-    case '\'':
-    case '\\':
-      return code;
-    default:
-      return std::nullopt;
+  if (code == '?' || code == '\'') {  // read, though never written
+    return code;
   }
+  for (const auto& [letter, character] : kLetterEscapes) {
+    if (letter == code) {
+      return character;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<char> escapeLetterOf(char character) {
+  for (const auto& [letter, escaped] : kLetterEscapes) {
+    if (escaped == character) {
+      return letter;
+    }
+  }
+  return std::nullopt;
 }
 
 // A \x<hex> or \<octal> escape whose code ('x' or the first octal digit) was just read; `at`
@@ -398,44 +398,17 @@ std::string encodedValue(std::string_view value) {
       continue;
     }
     escapeHexDigit = false;
-    switch (c) {
-      case '\0':
-        out += "\\0";
-        escapeHexDigit = true;
-        break;
-      case '\a':
-        out += "\\a";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\v':
-        out += "\\v";
-        break;
-      case '"':
-      case '\\':
-        out += '\\';
-        out += c;
-        break;
-      default:
-        if (byte <= 0x1F) {
-          appendLowerHexEscape(out, byte);
-          escapeHexDigit = true;
-        } else {
-          out += c;
-        }
+    if (c == '\0') {
+      out += "\\0";
+      escapeHexDigit = true;
+    } else if (const auto letter = escapeLetterOf(c)) {
+      out += '\\';
+      out += *letter;
+    } else if (byte <= 0x1F) {
+      appendLowerHexEscape(out, byte);
+      escapeHexDigit = true;
+    } else {
+      out += c;
     }
   }
   if (needsQuotes || (!out.empty() && (out.front() == ' ' || out.back() == ' '))) {
