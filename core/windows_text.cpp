@@ -27,7 +27,16 @@ std::optional<Out> converted(In text, Convert convert) {
   return out;
 }
 
-// WideCharToMultiByte into a code page, with the flags.
+// MultiByteToWideChar from UTF-8, with the flags. Without MB_ERR_INVALID_CHARS it puts U+FFFD
+// where the bytes are not UTF-8.
+auto widening(DWORD flags) {
+  return [flags](const char* text, int length, wchar_t* out, int size) {
+    return ::MultiByteToWideChar(CP_UTF8, flags, text, length, out, size);
+  };
+}
+
+// WideCharToMultiByte into a code page, with the flags. Into UTF-8 without WC_ERR_INVALID_CHARS,
+// it puts U+FFFD for each lone surrogate.
 auto narrowing(UINT codePage, DWORD flags) {
   return [codePage, flags](const wchar_t* text, int length, char* out, int size) {
     return ::WideCharToMultiByte(codePage, flags, text, length, out, size, nullptr, nullptr);
@@ -37,13 +46,19 @@ auto narrowing(UINT codePage, DWORD flags) {
 }  // namespace
 
 std::optional<std::wstring> utf16FromUtf8(std::string_view text) {
-  return converted<std::wstring>(text, [](const char* in, int length, wchar_t* out, int size) {
-    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, in, length, out, size);
-  });
+  return converted<std::wstring>(text, widening(MB_ERR_INVALID_CHARS));
+}
+
+std::wstring utf16FromUtf8Replacing(std::string_view text) {
+  return converted<std::wstring>(text, widening(0)).value_or(std::wstring());
 }
 
 std::optional<std::string> utf8FromUtf16(std::wstring_view text) {
   return converted<std::string>(text, narrowing(CP_UTF8, WC_ERR_INVALID_CHARS));
+}
+
+std::string utf8FromUtf16Replacing(std::wstring_view text) {
+  return converted<std::string>(text, narrowing(CP_UTF8, 0)).value_or(std::string());
 }
 
 std::string codePageFromUtf16(std::wstring_view text) {

@@ -227,39 +227,32 @@ std::string sectionHeader(std::string_view name) {
   return "[" + encodedName(name) + "]";
 }
 
-void checkName(const char* what, std::string_view name) {
-  if (name.empty() || name.find_first_of("/\\") != std::string_view::npos) {
-    throw std::invalid_argument(std::string("a settings ") + what + " name \"" + std::string(name) +
-                                "\" is empty or holds '/' or '\\'");
-  }
-}
-
 // ---- Values --------------------------------------------------------------------------------
 
+// The one-letter escapes QSettings writes, and the character each stands for.
+constexpr std::pair<char, char> kLetterEscapes[] = {{'a', '\a'}, {'b', '\b'}, {'f', '\f'},
+                                                    {'n', '\n'}, {'r', '\r'}, {'t', '\t'},
+                                                    {'v', '\v'}, {'"', '"'},  {'\\', '\\'}};
+
 std::optional<char> simpleEscape(char code) {
-  switch (code) {
-    case 'a':
-      return '\a';
-    case 'b':
-      return '\b';
-    case 'f':
-      return '\f';
-    case 'n':
-      return '\n';
-    case 'r':
-      return '\r';
-    case 't':
-      return '\t';
-    case 'v':
-      return '\v';
-    case '"':
-    case '?':
-    case '\'':
-    case '\\':
-      return code;
-    default:
-      return std::nullopt;
+  if (code == '?' || code == '\'') {  // read, though never written
+    return code;
   }
+  for (const auto& [letter, character] : kLetterEscapes) {
+    if (letter == code) {
+      return character;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<char> escapeLetterOf(char character) {
+  for (const auto& [letter, escaped] : kLetterEscapes) {
+    if (escaped == character) {
+      return letter;
+    }
+  }
+  return std::nullopt;
 }
 
 // A \x<hex> or \<octal> escape whose code ('x' or the first octal digit) was just read; `at`
@@ -405,44 +398,17 @@ std::string encodedValue(std::string_view value) {
       continue;
     }
     escapeHexDigit = false;
-    switch (c) {
-      case '\0':
-        out += "\\0";
-        escapeHexDigit = true;
-        break;
-      case '\a':
-        out += "\\a";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\v':
-        out += "\\v";
-        break;
-      case '"':
-      case '\\':
-        out += '\\';
-        out += c;
-        break;
-      default:
-        if (byte <= 0x1F) {
-          appendLowerHexEscape(out, byte);
-          escapeHexDigit = true;
-        } else {
-          out += c;
-        }
+    if (c == '\0') {
+      out += "\\0";
+      escapeHexDigit = true;
+    } else if (const auto letter = escapeLetterOf(c)) {
+      out += '\\';
+      out += *letter;
+    } else if (byte <= 0x1F) {
+      appendLowerHexEscape(out, byte);
+      escapeHexDigit = true;
+    } else {
+      out += c;
     }
   }
   if (needsQuotes || (!out.empty() && (out.front() == ' ' || out.back() == ' '))) {
@@ -452,6 +418,13 @@ std::string encodedValue(std::string_view value) {
 }
 
 }  // namespace
+
+void checkName(const char* what, std::string_view name) {
+  if (name.empty() || name.find_first_of("/\\") != std::string_view::npos) {
+    throw std::invalid_argument(std::string("a settings ") + what + " name \"" + std::string(name) +
+                                "\" is empty or holds '/' or '\\'");
+  }
+}
 
 Document::Document(std::string_view bytes) {
   if (bytes.starts_with(kByteOrderMark)) {
@@ -576,17 +549,15 @@ void Document::setValue(std::string_view section, std::string_view key, std::str
   checkName("key", key);
   const std::string written = encodedValue(value);
 
-  std::vector<const Setting*> defining;
-  for (const Setting& setting : settings_) {
-    if (defines(setting, section, key)) {
-      defining.push_back(&setting);
+  bool defined = false;
+  // From the last to the first, so that the earlier offsets stay right.
+  for (auto it = settings_.rbegin(); it != settings_.rend(); ++it) {
+    if (defines(*it, section, key)) {
+      text_.replace(it->valueBegin, it->valueEnd - it->valueBegin, written);
+      defined = true;
     }
   }
-  if (!defining.empty()) {
-    // From the last to the first, so that the earlier offsets stay right.
-    for (auto it = defining.rbegin(); it != defining.rend(); ++it) {
-      text_.replace((*it)->valueBegin, (*it)->valueEnd - (*it)->valueBegin, written);
-    }
+  if (defined) {
     parse();
     return;
   }

@@ -9,6 +9,10 @@
 
 namespace orlo::ini {
 
+// Throws std::invalid_argument when a section or key name (`what` says which) is empty or holds
+// '/' or '\', which a settings file reads as a separator.
+void checkName(const char* what, std::string_view name);
+
 // A settings file in QSettings' INI format, read line by line and edited in place.
 //
 // Reading. Each physical line stands alone: a line ends at "\r\n", "\n" or "\r", and no value
@@ -42,7 +46,7 @@ class Document {
   // The value of key in section, or nothing when the file does not define it.
   std::optional<std::string> value(std::string_view section, std::string_view key) const;
 
-  // Section and key must be non-empty and free of '/' and '\' (std::invalid_argument).
+  // Section and key must pass checkName().
   void setValue(std::string_view section, std::string_view key, std::string_view value);
 
   // The whole file.

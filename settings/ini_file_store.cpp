@@ -38,13 +38,6 @@ QString qtPath(const std::string& path) {
   return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-void checkName(const char* what, const std::string& name) {
-  if (name.empty() || name.find_first_of("/\\") != std::string::npos) {
-    throw std::invalid_argument(std::string("a settings ") + what + " name \"" + name +
-                                "\" is empty or holds '/' or '\\'");
-  }
-}
-
 void checkAddress(const std::string& application, const std::string& section,
                   const std::string& key) {
   if (application != kSettingsApplication) {
@@ -52,8 +45,8 @@ void checkAddress(const std::string& application, const std::string& section,
                                 std::string(kSettingsApplication) + "\" only, not of \"" +
                                 application + "\"");
   }
-  checkName("section", section);
-  checkName("key", key);
+  ini::checkName("section", section);
+  ini::checkName("key", key);
 }
 
 struct FileContents {
