@@ -46,19 +46,19 @@ std::int16_t boxValueOf(const QCheckBox& box) {
 
 void setBoxValue(QCheckBox& box, std::int16_t value) {
   checkBoxValue(value);
-  // Greyed is reachable only by program; a click on a greyed box checks it (see leaveGreyed).
-  if (value == 2) {
-    box.setTristate(true);
-  }
+  // Three-state only while greyed, which only the program sets.
+  box.setTristate(value == 2);
   box.setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
 
-// Once a box has left the greyed state, clicks only toggle between unchecked and checked.
-void leaveGreyed(QCheckBox& box) {
-  if (box.checkState() != Qt::PartiallyChecked) {
-    box.setTristate(false);
-  }
-}
+// A check box that a click moves by the window's rule rather than through Qt's three-state cycle.
+class BoxControl final : public QCheckBox {
+ public:
+  using QCheckBox::QCheckBox;
+
+ protected:
+  void nextCheckState() override { setBoxValue(*this, boxValueAfterClick(boxValueOf(*this))); }
+};
 
 QWidget* makeControl(const ControlSpec& spec, QWidget* parent) {
   const QString caption = QString::fromStdString(spec.caption);
@@ -77,7 +77,7 @@ QWidget* makeControl(const ControlSpec& spec, QWidget* parent) {
     }
     case ControlKind::CheckBoxCaptionLeft:
     case ControlKind::CheckBoxCaptionRight: {
-      auto* box = new QCheckBox(caption, parent);
+      auto* box = new BoxControl(caption, parent);
       if (spec.kind == ControlKind::CheckBoxCaptionLeft) {
         box->setLayoutDirection(Qt::RightToLeft);
       }
@@ -157,12 +157,9 @@ void Form1::wire(const ControlSpec& spec, QWidget* control) {
     case Control::Text1:
       text1_[spec.slot] = static_cast<QLineEdit*>(control);
       break;
-    case Control::Check1: {
-      auto* box = static_cast<QCheckBox*>(control);
-      check1_[spec.slot] = box;
-      connect(box, &QCheckBox::stateChanged, this, [box] { leaveGreyed(*box); });
+    case Control::Check1:
+      check1_[spec.slot] = static_cast<QCheckBox*>(control);
       break;
-    }
     case Control::Shape1:
       shape1_[spec.slot] = static_cast<LampWidget*>(control);
       break;
@@ -174,10 +171,7 @@ void Form1::wire(const ControlSpec& spec, QWidget* control) {
       if (!platformKeepsOnTop_) {
         check2_->setToolTip(QString::fromStdString(noOnTopToolTip()));
       }
-      connect(check2_, &QCheckBox::stateChanged, this, [this] {
-        leaveGreyed(*check2_);
-        handlers_.check2Changed();
-      });
+      connect(check2_, &QCheckBox::stateChanged, this, [this] { handlers_.check2Changed(); });
       break;
     case Control::Label1:
     case Control::Label2:

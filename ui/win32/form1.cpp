@@ -117,10 +117,8 @@ void setBoxValue(HWND box, std::int16_t value) {
   ::SendMessageW(box, BM_SETCHECK, static_cast<WPARAM>(value), 0);
 }
 
-// A click checks an unchecked or a greyed box and unchecks a checked one: greyed is reached only
-// by program.
 void clickBox(HWND box) {
-  setBoxValue(box, boxValue(box) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+  setBoxValue(box, boxValueAfterClick(boxValue(box)));
 }
 
 }  // namespace
