@@ -25,10 +25,9 @@ namespace {
 constexpr Qt::WindowFlags kWindowFlags =
     Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
     Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
-// Captions and texts in the size of the classic 8 point dialog font, narrowed a little so that
-// "Refresh every" and "minutes" fit their labels with the common Linux sans fonts, which run
-// wider. Point sizes scale with the DPI just as the twips layout does.
-constexpr int kFontPointSize = 8;
+// Captions and texts in the layout's point size are narrowed a little so that "Refresh every" and
+// "minutes" fit their labels with the common Linux sans fonts, which run wider. Point sizes scale
+// with the DPI just as the twips layout does.
 constexpr int kFontStretch = QFont::SemiCondensed;
 
 // Box values: 0 unchecked, 1 checked, 2 greyed.
@@ -101,7 +100,7 @@ Form1::Form1(const MonitorParts& parts)
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromStdString(windowCaption()));
   QFont captionFont = font();
-  captionFont.setPointSize(kFontPointSize);
+  captionFont.setPointSize(layout::kCaptionPointSize);
   captionFont.setStretch(kFontStretch);
   setFont(captionFont);
 
