@@ -56,9 +56,6 @@ class Form1 final : public QWidget, public MonitorView, private WindowShell {
   void setOnTopValue(std::int16_t value) override;
   void setProbeReport(int slot, const ProbeReport& report) override;
 
-  // One check sweep over this window's slots.
-  void doping() { handlers_.doping(); }
-
   Form1Handlers& handlers() { return handlers_; }
 
   // The tick of Timer1. A tick that falls due before the window is shown waits for its first
