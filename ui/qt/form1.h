@@ -13,7 +13,6 @@
 #include "ui/window_shell.h"
 
 class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
