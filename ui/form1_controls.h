@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,12 @@ enum class ControlKind {
   Label,                 // takes no focus
   Lamp,                  // a solid circle in its LampColor, starts black; takes no focus
 };
+
+// A check box's value after a click (0 unchecked, 1 checked, 2 greyed): a click checks an
+// unchecked or a greyed box and unchecks a checked one, so that greyed is reached only by program.
+constexpr std::int16_t boxValueAfterClick(std::int16_t value) {
+  return value == 1 ? 0 : 1;
+}
 
 struct ControlSpec {
   Control control;

@@ -35,6 +35,10 @@ inline constexpr TwipsRect kTijd{1200, 840, 675, 285};
 inline constexpr TwipsRect kLabel2{1920, 840, 615, 255};
 inline constexpr TwipsRect kCheck2{120, 4800, 2535, 255};
 
+// The captions are in the classic 8 point dialog font; in a larger one "minutes" would not fit
+// into Label2.
+inline constexpr int kCaptionPointSize = 8;
+
 inline constexpr int kSlotRowTop = 1200;
 inline constexpr int kSlotRowPitch = 360;
 

@@ -25,10 +25,9 @@ namespace {
 constexpr Qt::WindowFlags kWindowFlags =
     Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
     Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
-// Captions and texts in the size of the classic 8 point dialog font, narrowed a little so that
-// "Refresh every" and "minutes" fit their labels with the common Linux sans fonts, which run
-// wider. Point sizes scale with the DPI just as the twips layout does.
-constexpr int kFontPointSize = 8;
+// Captions and texts in the layout's point size are narrowed a little so that "Refresh every" and
+// "minutes" fit their labels with the common Linux sans fonts, which run wider. Point sizes scale
+// with the DPI just as the twips layout does.
 constexpr int kFontStretch = QFont::SemiCondensed;
 
 // Box values: 0 unchecked, 1 checked, 2 greyed.
@@ -46,19 +45,19 @@ std::int16_t boxValueOf(const QCheckBox& box) {
 
 void setBoxValue(QCheckBox& box, std::int16_t value) {
   checkBoxValue(value);
-  // Greyed is reachable only by program; a click on a greyed box checks it (see leaveGreyed).
-  if (value == 2) {
-    box.setTristate(true);
-  }
+  // Three-state only while greyed, which only the program sets.
+  box.setTristate(value == 2);
   box.setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
 
-// Once a box has left the greyed state, clicks only toggle between unchecked and checked.
-void leaveGreyed(QCheckBox& box) {
-  if (box.checkState() != Qt::PartiallyChecked) {
-    box.setTristate(false);
-  }
-}
+// A check box that a click moves by the window's rule rather than through Qt's three-state cycle.
+class BoxControl final : public QCheckBox {
+ public:
+  using QCheckBox::QCheckBox;
+
+ protected:
+  void nextCheckState() override { setBoxValue(*this, boxValueAfterClick(boxValueOf(*this))); }
+};
 
 QWidget* makeControl(const ControlSpec& spec, QWidget* parent) {
   const QString caption = QString::fromStdString(spec.caption);
@@ -77,7 +76,7 @@ QWidget* makeControl(const ControlSpec& spec, QWidget* parent) {
     }
     case ControlKind::CheckBoxCaptionLeft:
     case ControlKind::CheckBoxCaptionRight: {
-      auto* box = new QCheckBox(caption, parent);
+      auto* box = new BoxControl(caption, parent);
       if (spec.kind == ControlKind::CheckBoxCaptionLeft) {
         box->setLayoutDirection(Qt::RightToLeft);
       }
@@ -101,7 +100,7 @@ Form1::Form1(const MonitorParts& parts)
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromStdString(windowCaption()));
   QFont captionFont = font();
-  captionFont.setPointSize(kFontPointSize);
+  captionFont.setPointSize(layout::kCaptionPointSize);
   captionFont.setStretch(kFontStretch);
   setFont(captionFont);
 
@@ -157,12 +156,9 @@ void Form1::wire(const ControlSpec& spec, QWidget* control) {
     case Control::Text1:
       text1_[spec.slot] = static_cast<QLineEdit*>(control);
       break;
-    case Control::Check1: {
-      auto* box = static_cast<QCheckBox*>(control);
-      check1_[spec.slot] = box;
-      connect(box, &QCheckBox::stateChanged, this, [box] { leaveGreyed(*box); });
+    case Control::Check1:
+      check1_[spec.slot] = static_cast<QCheckBox*>(control);
       break;
-    }
     case Control::Shape1:
       shape1_[spec.slot] = static_cast<LampWidget*>(control);
       break;
@@ -174,10 +170,7 @@ void Form1::wire(const ControlSpec& spec, QWidget* control) {
       if (!platformKeepsOnTop_) {
         check2_->setToolTip(QString::fromStdString(noOnTopToolTip()));
       }
-      connect(check2_, &QCheckBox::stateChanged, this, [this] {
-        leaveGreyed(*check2_);
-        handlers_.check2Changed();
-      });
+      connect(check2_, &QCheckBox::stateChanged, this, [this] { handlers_.check2Changed(); });
       break;
     case Control::Label1:
     case Control::Label2:

@@ -13,7 +13,6 @@
 #include "ui/window_shell.h"
 
 class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -55,9 +54,6 @@ class Form1 final : public QWidget, public MonitorView, private WindowShell {
   std::int16_t onTopValue() const override;
   void setOnTopValue(std::int16_t value) override;
   void setProbeReport(int slot, const ProbeReport& report) override;
-
-  // One check sweep over this window's slots.
-  void doping() { handlers_.doping(); }
 
   Form1Handlers& handlers() { return handlers_; }
 

@@ -47,14 +47,6 @@ bool platformKeepsWindowsOnTop(const QString& platformName) {
          platformName == QLatin1String("cocoa") || platformName == QLatin1String("offscreen");
 }
 
-std::unique_ptr<Form1> startMonitor(const MonitorParts& parts) {
-  auto window = std::make_unique<Form1>(parts);
-  if (!window->handlers().start()) {
-    return nullptr;
-  }
-  return window;
-}
-
 int runMonitor(const MonitorParts& parts, const EndSignals* endSignals) {
   // Closing every window closes an open message box first, then the monitor window, whose close
   // saves the settings once; the program then ends as after any close.

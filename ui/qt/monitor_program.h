@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,12 +35,6 @@ bool needsX11DisplayCheck(const std::optional<std::string>& qpaPlatform,
 
 // Whether windows on this Qt platform can be kept above the others.
 bool platformKeepsWindowsOnTop(const QString& platformName);
-
-// Start-up: creates the window (its timer starts counting), then Form1Handlers::start: the load
-// handler (settings, which may run the always-on-top command, then the first sweep) and only then
-// the first show. Returns nothing when the load failed: the failure has been reported and the
-// window was never shown.
-std::unique_ptr<Form1> startMonitor(const MonitorParts& parts);
 
 // Start-up, then the event loop until the window is closed. Returns the program's exit status:
 // 0, or kFailureExitStatus after a reported failure. Needs a QApplication. The end signals, when

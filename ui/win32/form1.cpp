@@ -23,9 +23,6 @@ constexpr int kFirstControlId = 100;
 constexpr DWORD kWindowStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = 0;
-// The layout is made for captions in the classic 8 point dialog font; the message font of newer
-// systems is larger and would not fit "minutes" into its label.
-constexpr int kCaptionPointSize = 8;
 // Long lamp texts wrap at about three inches.
 constexpr int kToolTipWidthTwips = 4320;
 
@@ -54,7 +51,8 @@ std::string executablePath() {
   }
 }
 
-// The system's message font, in the point size the layout is made for, at the layout's DPI.
+// The system's message font, in the point size the layout is made for (that of newer systems is
+// larger), at the layout's DPI.
 HFONT createCaptionFont(int dpiY) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
@@ -64,7 +62,7 @@ HFONT createCaptionFont(int dpiY) {
   } else {
     ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
   }
-  font.lfHeight = -::MulDiv(kCaptionPointSize, dpiY, 72);
+  font.lfHeight = -::MulDiv(layout::kCaptionPointSize, dpiY, 72);
   font.lfWidth = 0;
   // Without a font of its own each control draws in the system font, which is still readable.
   return ::CreateFontIndirectW(&font);
@@ -117,10 +115,8 @@ void setBoxValue(HWND box, std::int16_t value) {
   ::SendMessageW(box, BM_SETCHECK, static_cast<WPARAM>(value), 0);
 }
 
-// A click checks an unchecked or a greyed box and unchecks a checked one: greyed is reached only
-// by program.
 void clickBox(HWND box) {
-  setBoxValue(box, boxValue(box) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+  setBoxValue(box, boxValueAfterClick(boxValue(box)));
 }
 
 }  // namespace

@@ -59,9 +59,6 @@ class Form1 final : public MonitorView, private WindowShell {
   void setOnTopValue(std::int16_t value) override;
   void setProbeReport(int slot, const ProbeReport& report) override;
 
-  // One check sweep over this window's slots.
-  void doping() { handlers_.doping(); }
-
   Form1Handlers& handlers() { return handlers_; }
 
   // The window; nullptr once it has been closed.

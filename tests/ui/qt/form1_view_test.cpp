@@ -339,12 +339,12 @@ TEST_F(Form1ViewTest, AScreenReaderTellsTheBoxesApartAndHearsEachNewOutcomeOnce)
   window.setAddressText(0, "127.0.0.1");
   window.setEnableValue(0, 1);
   echo.statusOf["127.0.0.1"] = ip_status::kSuccess;
-  window.doping();
+  window.handlers().doping();
   const std::string firstOutcome =
       accessibleText(QStringLiteral("Shape1_0"), QAccessible::Description);
-  window.doping();
+  window.handlers().doping();
   echo.statusOf["127.0.0.1"] = ip_status::kTimedOut;
-  window.doping();
+  window.handlers().doping();
   EXPECT_NE(accessibleText(QStringLiteral("Shape1_0"), QAccessible::Description), firstOutcome);
   // Slot 0 went from "not checked yet" to a reply, then to none; slot 1 once to "not watched".
   const auto changes = [&](const char* lamp) {
@@ -367,7 +367,7 @@ TEST_F(Form1ViewTest, ASweepOverTheWindowPaintsAndExplainsEveryLamp) {
   echo.statusOf["abc"] = ip_status::kUnusable;
   echo.statusOf["127.0.0.3"] = ip_status::kDestHostUnreachable;
 
-  window.doping();
+  window.handlers().doping();
 
   EXPECT_EQ(echo.probed, (std::vector<std::string>{"127.0.0.1", "abc", "127.0.0.3"}));
   EXPECT_EQ(window.lampColor(0), LampColor::Green);

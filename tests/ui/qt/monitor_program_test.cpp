@@ -34,6 +34,7 @@ using testing_support::findMonitorWindow;
 using testing_support::MemorySettingsStore;
 using testing_support::RecordingPresenter;
 using testing_support::ScriptedEcho;
+using testing_support::startMonitor;
 
 constexpr int kWaitMs = 10000;
 

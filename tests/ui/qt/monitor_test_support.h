@@ -1,10 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include <QApplication>
 #include <QWidget>
 
+#include "ui/qt/form1.h"
 #include "ui/qt/message_presenter.h"
 
 namespace orlo::testing_support {
@@ -31,6 +33,17 @@ inline QWidget* findMonitorWindow() {
     }
   }
   return nullptr;
+}
+
+// The program's start-up on a new window, as runMonitor begins it: the window (its timer
+// counting), then Form1Handlers::start. Nothing when the load failed: the failure has been
+// reported and the window was never shown.
+inline std::unique_ptr<Form1> startMonitor(const MonitorParts& parts) {
+  auto window = std::make_unique<Form1>(parts);
+  if (!window->handlers().start()) {
+    return nullptr;
+  }
+  return window;
 }
 
 }  // namespace orlo::testing_support
