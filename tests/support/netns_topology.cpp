@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -151,6 +152,14 @@ std::optional<std::string> netnsUnavailableReason() {
     return "the ip program of iproute2 does not run: " + version.output;
   }
   return std::nullopt;
+}
+
+void skipOrFailUnavailable(const std::string& reason) {
+  const char* required = std::getenv("ORLO_REQUIRE_NETNS");
+  if (required != nullptr && std::string(required) == "1") {
+    FAIL() << reason << ", and ORLO_REQUIRE_NETNS=1 requires these tests to run";
+  }
+  GTEST_SKIP() << reason;
 }
 
 void sweepStaleNamespaces() {
