@@ -4,7 +4,6 @@
 
 #include <array>
 #include <functional>
-#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,6 +15,8 @@
 namespace orlo {
 namespace {
 
+using testing_support::caseName;
+using testing_support::PrintTo;
 using testing_support::ScriptedEcho;
 
 // Records every operation the sweep performs, so that the order can be checked.
@@ -54,10 +55,6 @@ struct SweepCase {
   std::vector<std::string> expectedProbes;
   std::string expectedLamps;  // one letter a slot: G green, R red, B black
 };
-
-void PrintTo(const SweepCase& c, std::ostream* out) {
-  *out << c.name;
-}
 
 // Hosts in 127.0.0.0/8 answer; every other text fails the way the real probe would.
 ProbeResult loopbackAnswers(const std::string& address, EchoReply&) {
@@ -128,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"127.0.0.1", "192.0.2.1", "127.0.0.3", "x", "127.0.0.5", "127.0.0.6",
                    "255.255.255.255", "127.0.0.8", "198.51.100.9", "127.1"},
                   "GRGRGGRGRG"}),
-    orlo::testing_support::caseName);
+    caseName);
 
 TEST(Sweep, ReadsBoxAndAddressOfEachSlotWhenItGetsThere) {
   RecordingView view;
@@ -272,10 +269,6 @@ struct ReportCase {
   LampColor lamp;
 };
 
-void PrintTo(const ReportCase& c, std::ostream* out) {
-  *out << c.name;
-}
-
 class SweepReports : public testing::TestWithParam<ReportCase> {};
 
 constexpr auto kNotAnAddress = UnusableReason::NotAnAddress;
@@ -319,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"Throws", 1, "127.0.0.1", {0}, true, {ProbeOutcome::ProbeError, 11050}, R},
         ReportCase{"Unticked", 0, "127.0.0.1", {0}, false, {ProbeOutcome::NotWatched, 0}, B},
         ReportCase{"Greyed", 2, "127.0.0.1", {0}, false, {ProbeOutcome::NotWatched, 0}, B}),
-    orlo::testing_support::caseName);
+    caseName);
 
 }  // namespace
 }  // namespace orlo

@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -48,11 +47,6 @@ in_addr_t networkOrder(const char* dotted) {
   in_addr parsed{};
   EXPECT_EQ(::inet_pton(AF_INET, dotted, &parsed), 1) << dotted;
   return parsed.s_addr;
-}
-
-bool netnsRequired() {
-  const char* value = std::getenv("ORLO_REQUIRE_NETNS");
-  return value != nullptr && std::string(value) == "1";
 }
 
 std::string echoedData(const EchoReply& reply) {
@@ -123,11 +117,9 @@ class EchoProbeInNamespaces : public testing::TestWithParam<SocketKind> {
   }
 
   void SetUp() override {
-    if (const auto& reason = unavailable_) {
-      if (netnsRequired()) {
-        FAIL() << *reason << ", and ORLO_REQUIRE_NETNS=1 requires these tests to run";
-      }
-      GTEST_SKIP() << *reason << ": run the tests as root to include them";
+    if (unavailable_) {
+      testing_netns::skipOrFailUnavailable(*unavailable_);
+      return;
     }
     ASSERT_EQ(buildFailure_, "") << "could not build the namespaces";
     ASSERT_EQ(lab_->permitDatagramSockets(GetParam() == SocketKind::Datagram), "");

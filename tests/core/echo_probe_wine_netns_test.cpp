@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -28,11 +27,6 @@ using testing_netns::runCommand;
 
 // The first run also creates the prefix, which takes Wine 10 to 30 seconds.
 constexpr std::chrono::seconds kRunLimit{240};
-
-bool netnsRequired() {
-  const char* value = std::getenv("ORLO_REQUIRE_NETNS");
-  return value != nullptr && std::string(value) == "1";
-}
 
 std::optional<std::string> unavailableReason() {
   if (auto reason = testing_netns::netnsUnavailableReason()) {
@@ -77,11 +71,9 @@ class WindowsProbeUnderWine : public testing::Test {
   }
 
   void SetUp() override {
-    if (const auto& reason = unavailable_) {
-      if (netnsRequired()) {
-        FAIL() << *reason << ", and ORLO_REQUIRE_NETNS=1 requires these tests to run";
-      }
-      GTEST_SKIP() << *reason;
+    if (unavailable_) {
+      testing_netns::skipOrFailUnavailable(*unavailable_);
+      return;
     }
     ASSERT_EQ(buildFailure_, "") << "could not build the namespaces";
   }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -12,6 +11,9 @@
 
 namespace orlo {
 namespace {
+
+using testing_support::caseName;
+using testing_support::PrintTo;
 
 // Stands in for the window's one-second timer: each advance delivers ticks one at a time and
 // notes the tick numbers at which the schedule ran a sweep.
@@ -71,10 +73,6 @@ struct LimitCase {
   std::string laterTextAfter;
 };
 
-void PrintTo(const LimitCase& c, std::ostream* out) {
-  *out << c.name;
-}
-
 class LimitRules : public testing::TestWithParam<LimitCase> {};
 
 TEST_P(LimitRules, LimitAndTextAfterEachPeriod) {
@@ -112,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LimitCase{"ConversionOutOfRange", "32767.5", 300, "5", "1", 60, "1"},
                     LimitCase{"SpacesAllowed", " 1 ", 60, " 1 ", "  2", 120, "  2"},
                     LimitCase{"ZeroPointFourRoundsToZero", "0.4", 300, "5", "0.6", 60, "0.6"}),
-    orlo::testing_support::caseName);
+    caseName);
 
 TEST(RefreshSchedule, NegativeIntervalSweepsOnEveryTick) {
   TestClock clock;

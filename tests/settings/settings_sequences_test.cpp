@@ -16,7 +16,9 @@
 namespace orlo {
 namespace {
 
+using testing_support::caseName;
 using testing_support::MemorySettingsStore;
+using testing_support::PrintTo;
 using Address = MemorySettingsStore::Address;
 using SavedValue = MemorySettingsStore::SavedValue;
 
@@ -64,9 +66,6 @@ struct LoadCase {
   std::vector<std::pair<std::string, std::string>> stored;
   std::function<void(ViewState&)> change;  // from the first-run state
 };
-void PrintTo(const LoadCase& c, std::ostream* out) {
-  *out << c.name;
-}
 
 class LoadFromStore : public testing::TestWithParam<LoadCase> {};
 
@@ -129,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                    s.enables[2] = 1;
                    s.enables[9] = 1;
                  }}),
-    orlo::testing_support::caseName);
+    caseName);
 
 TEST(LoadFromStore, ReadsOnlyItsOwnApplicationAndSection) {
   MemorySettingsStore store;
@@ -163,9 +162,6 @@ struct BadOnTopCase {
   std::string stored;
   const char* problem;
 };
-void PrintTo(const BadOnTopCase& c, std::ostream* out) {
-  *out << c.name;
-}
 
 class LoadBadOnTop : public testing::TestWithParam<BadOnTopCase> {};
 
@@ -199,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadOnTopCase{"Letters", "abc", "is not a number from -32768 to 32767"},
                     BadOnTopCase{"Empty", "", "is not a number from -32768 to 32767"},
                     BadOnTopCase{"Exponent", "1e0", "is not a number from -32768 to 32767"}),
-    orlo::testing_support::caseName);
+    caseName);
 
 TEST(LoadFromStore, AFailingReadStopsTheSequenceThere) {
   MemorySettingsStore store;

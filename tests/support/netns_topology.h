@@ -24,6 +24,10 @@ CommandResult runCommand(const std::vector<std::string>& argv,
 // Why network namespace tests cannot run here, or nothing when they can.
 std::optional<std::string> netnsUnavailableReason();
 
+// Skips the running test because of `reason`, or fails it when ORLO_REQUIRE_NETNS=1 asks for the
+// tests that need namespaces to run. Call it from SetUp, and return from SetUp at once.
+void skipOrFailUnavailable(const std::string& reason);
+
 // Removes "orlo-<pid>-..." namespaces left behind by test processes that no longer run.
 void sweepStaleNamespaces();
 
