@@ -5,7 +5,7 @@
 
 #include <iterator>
 
-#include "ui/win32/screen_text.h"
+#include "core/windows_text.h"
 
 namespace orlo {
 namespace {
@@ -17,7 +17,7 @@ void setText(IAccPropServices* services, HWND control, const MSAAPROPID& propert
   }
   // The control keeps the system's own text for this property when the service refuses it.
   services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, property,
-                           screenText(text).c_str());
+                           windows::utf16FromUtf8Replacing(text).c_str());
 }
 
 }  // namespace

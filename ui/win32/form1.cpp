@@ -8,7 +8,6 @@
 #include "ui/form1_layout.h"
 #include "ui/probe_report_text.h"
 #include "ui/win32/resource_ids.h"
-#include "ui/win32/screen_text.h"
 
 namespace orlo {
 namespace {
@@ -45,7 +44,7 @@ std::string executablePath() {
         ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length < path.size()) {
       path.resize(length);
-      return programText(path);
+      return windows::utf8FromUtf16Replacing(path);
     }
     path.resize(path.size() * 2);
   }
@@ -180,8 +179,9 @@ void Form1::createWindow() {
              twipsToPixels(layout::kCreationClientHeight, dpiY_)};
   ::AdjustWindowRectEx(&outer, kWindowStyle, FALSE, kWindowExStyle);
   // WM_NCCREATE sets window_.
-  if (::CreateWindowExW(kWindowExStyle, kWindowClass, screenText(windowCaption()).c_str(),
-                        kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
+  if (::CreateWindowExW(kWindowExStyle, kWindowClass,
+                        windows::utf16FromUtf8Replacing(windowCaption()).c_str(), kWindowStyle,
+                        CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
                         outer.bottom - outer.top, nullptr, nullptr, instance, this) == nullptr) {
     failSystemCall("CreateWindowExW");
   }
@@ -225,7 +225,7 @@ HWND Form1::createControl(const ControlSpec& spec, int index) {
   // A lamp draws no text: its window text is its name, which the system gives screen readers.
   const std::string& text = spec.kind == ControlKind::Lamp ? spec.accessibleName : spec.caption;
   const HWND control = ::CreateWindowExW(
-      kind.exStyle, kind.className, screenText(text).c_str(),
+      kind.exStyle, kind.className, windows::utf16FromUtf8Replacing(text).c_str(),
       WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.style, rect.left, rect.top, rect.width,
       rect.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)),
       ::GetModuleHandleW(nullptr), nullptr);
@@ -277,7 +277,7 @@ void Form1::keep(const ControlSpec& spec, HWND control) {
 }
 
 void Form1::addLampToolTip(HWND lamp, const std::string& text) {
-  std::wstring wide = screenText(text);
+  std::wstring wide = windows::utf16FromUtf8Replacing(text);
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   // The tooltip watches the mouse over the lamp itself.
@@ -420,11 +420,11 @@ void Form1::drawLamp(const DRAWITEMSTRUCT& item) const {
 
 std::string Form1::boxText(const TextBox& box) {
   const std::wstring current = windowText(box.control);
-  return current == box.shown ? box.given : programText(current);
+  return current == box.shown ? box.given : windows::utf8FromUtf16Replacing(current);
 }
 
 void Form1::setBoxText(TextBox& box, const std::string& text) {
-  ::SetWindowTextW(box.control, screenText(text).c_str());
+  ::SetWindowTextW(box.control, windows::utf16FromUtf8Replacing(text).c_str());
   box.given = text;
   box.shown = windowText(box.control);
 }
@@ -489,7 +489,7 @@ void Form1::setProbeReport(int slot, const ProbeReport& report) {
   if (text == lampReports_[slot]) {
     return;
   }
-  std::wstring wide = screenText(text);
+  std::wstring wide = windows::utf16FromUtf8Replacing(text);
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   tool.hwnd = window_;

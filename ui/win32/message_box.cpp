@@ -1,6 +1,6 @@
 #include "ui/win32/message_box.h"
 
-#include "ui/win32/screen_text.h"
+#include "core/windows_text.h"
 
 namespace orlo {
 
@@ -10,7 +10,8 @@ void systemMessageBox(HWND owner, const std::wstring& text, const std::wstring& 
 
 void showMessageBox(const MessageBoxCall& call, HWND owner, const MessageBoxContent& content) {
   const UINT icon = content.icon == MessageIcon::Failure ? MB_ICONERROR : 0;
-  call(owner, screenText(content.text("\r\n")), screenText(content.title), MB_OK | icon);
+  call(owner, windows::utf16FromUtf8Replacing(content.text("\r\n")),
+       windows::utf16FromUtf8Replacing(content.title), MB_OK | icon);
 }
 
 }  // namespace orlo

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/windows_text.h"
 #include "tests/support/memory_settings_store.h"
 #include "tests/support/monitor_view_contract.h"
 #include "tests/support/scripted_echo.h"
@@ -24,7 +25,6 @@
 #include "ui/form1_layout.h"
 #include "ui/probe_report_text.h"
 #include "ui/win32/form1.h"
-#include "ui/win32/screen_text.h"
 
 namespace orlo {
 namespace {
@@ -136,7 +136,8 @@ TEST_F(Win32Form1Test, ControlsAreTheSharedListInKindCaptionPlaceAndOrder) {
     EXPECT_EQ((styleOf(made) & WS_TABSTOP) != 0, kind.tabStop);
     // A lamp draws no text; its window text is its name for screen readers.
     EXPECT_EQ(textOf(made),
-              screenText(spec.kind == ControlKind::Lamp ? spec.accessibleName : spec.caption));
+              windows::utf16FromUtf8Replacing(spec.kind == ControlKind::Lamp ? spec.accessibleName
+                                                                             : spec.caption));
     const PixelRect expected = pixelRect(spec.rect, dpiX, dpiY);
     const RECT placed = clientRectOn(made, window);
     EXPECT_EQ((PixelRect{placed.left, placed.top, placed.right - placed.left,
@@ -357,7 +358,7 @@ TEST_F(Win32Form1Test, LampsTellTheOutcomeInTheirTooltipAndTheirNameToScreenRead
     const std::string expected = slot == 0   ? "reply"
                                  : slot == 1 ? "no reply within 500 ms"
                                              : notCheckedYetText();
-    EXPECT_EQ(std::wstring(text), screenText(expected));
+    EXPECT_EQ(std::wstring(text), windows::utf16FromUtf8Replacing(expected));
 
     IAccessible* accessible = nullptr;
     ASSERT_EQ(::AccessibleObjectFromWindow(lamp, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
