@@ -52,12 +52,14 @@ x_at_exit() {
   x_exit_hooks+=("$1")
 }
 
+# A program that has ended but is not yet reaped counts as gone: one started through a launcher
+# (gio launch, wine start) is reparented to init, and some inits reap late or never.
 x_gone() {
-  local pid
+  local pid stat
   for pid in "$@"; do
-    if kill -0 "$pid" 2>/dev/null; then
-      return 1
-    fi
+    stat=$(cat "/proc/$pid/stat" 2>/dev/null) || continue
+    stat=${stat##*) }
+    [[ ${stat%% *} == [ZX] ]] || return 1
   done
 }
 
