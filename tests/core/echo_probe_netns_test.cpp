@@ -14,7 +14,6 @@
 #include <chrono>
 #include <limits>
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 
@@ -90,38 +89,18 @@ struct ProbeOutcome {
 };
 
 // The namespaces are built once for all cases of both socket kinds; each case sets the
-// client's datagram permission for its kind. They are removed when the suite ends, whatever its
-// cases did; a process that dies first leaves them to the next run's sweep of stale namespaces.
+// client's datagram permission for its kind.
 class EchoProbeInNamespaces : public testing::TestWithParam<SocketKind> {
  protected:
-  static void SetUpTestSuite() {
-    unavailable_ = testing_netns::netnsUnavailableReason();
-    if (unavailable_) {
-      return;
-    }
-    testing_netns::sweepStaleNamespaces();
-    lab_ = std::make_unique<EchoLab>();
-    buildFailure_ = lab_->build();
-  }
+  static void SetUpTestSuite() { lab_.start(testing_netns::netnsUnavailableReason()); }
 
-  static void TearDownTestSuite() {
-    if (lab_) {
-      const std::string names[] = {lab_->clientNamespace(), lab_->routerNamespace(),
-                                   lab_->answeringNamespace(), lab_->silentNamespace()};
-      EXPECT_EQ(lab_->remove(), "");
-      for (const std::string& name : names) {
-        EXPECT_NE(::access(("/run/netns/" + name).c_str(), F_OK), 0) << name << " is left over";
-      }
-    }
-    lab_.reset();
-  }
+  static void TearDownTestSuite() { lab_.stop(); }
 
   void SetUp() override {
-    if (unavailable_) {
-      testing_netns::skipOrFailUnavailable(*unavailable_);
+    lab_.requireReady();
+    if (HasFatalFailure() || IsSkipped()) {
       return;
     }
-    ASSERT_EQ(buildFailure_, "") << "could not build the namespaces";
     ASSERT_EQ(lab_->permitDatagramSockets(GetParam() == SocketKind::Datagram), "");
   }
 
@@ -146,9 +125,7 @@ class EchoProbeInNamespaces : public testing::TestWithParam<SocketKind> {
     return std::make_unique<ReplyWitness>();
   }
 
-  static inline std::optional<std::string> unavailable_;
-  static inline std::unique_ptr<EchoLab> lab_;
-  static inline std::string buildFailure_;
+  static inline testing_netns::SuiteLab lab_;
   Module1 module_;
 };
 

@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -45,13 +44,9 @@ std::optional<std::string> unavailableReason() {
 class WindowsProbeUnderWine : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    unavailable_ = unavailableReason();
-    if (unavailable_) {
+    if (!lab_.start(unavailableReason())) {
       return;
     }
-    testing_netns::sweepStaleNamespaces();
-    lab_ = std::make_unique<EchoLab>();
-    buildFailure_ = lab_->build();
     char folder[] = "/tmp/orlo-wine-netns-XXXXXX";
     ASSERT_NE(::mkdtemp(folder), nullptr);
     folder_ = folder;
@@ -64,19 +59,10 @@ class WindowsProbeUnderWine : public testing::Test {
       std::filesystem::remove_all(folder_);
       folder_.clear();
     }
-    if (lab_) {
-      EXPECT_EQ(lab_->remove(), "");
-    }
-    lab_.reset();
+    lab_.stop();
   }
 
-  void SetUp() override {
-    if (unavailable_) {
-      testing_netns::skipOrFailUnavailable(*unavailable_);
-      return;
-    }
-    ASSERT_EQ(buildFailure_, "") << "could not build the namespaces";
-  }
+  void SetUp() override { lab_.requireReady(); }
 
   static std::string prefixSetting() { return "ORLO_WINEPREFIX=" + folder_ + "/prefix"; }
 
@@ -113,9 +99,7 @@ class WindowsProbeUnderWine : public testing::Test {
     EXPECT_EQ(run.output.find("[  SKIPPED ]"), std::string::npos) << run.output;
   }
 
-  static inline std::optional<std::string> unavailable_;
-  static inline std::unique_ptr<EchoLab> lab_;
-  static inline std::string buildFailure_;
+  static inline testing_netns::SuiteLab lab_;
   static inline std::string folder_;
 };
 

@@ -19,6 +19,7 @@
 #include <functional>
 #include <random>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -319,6 +320,39 @@ std::string EchoLab::remove() {
     created_.pop_back();
   }
   return failures;
+}
+
+bool SuiteLab::start(std::optional<std::string> unavailable) {
+  unavailable_ = std::move(unavailable);
+  if (unavailable_) {
+    return false;
+  }
+  sweepStaleNamespaces();
+  lab_ = std::make_unique<EchoLab>();
+  buildFailure_ = lab_->build();
+  return true;
+}
+
+void SuiteLab::requireReady() const {
+  if (unavailable_) {
+    skipOrFailUnavailable(*unavailable_);
+    return;
+  }
+  ASSERT_EQ(buildFailure_, "") << "could not build the namespaces";
+}
+
+void SuiteLab::stop() {
+  if (!lab_) {
+    return;
+  }
+  const std::string names[] = {lab_->clientNamespace(), lab_->routerNamespace(),
+                               lab_->answeringNamespace(), lab_->silentNamespace()};
+  EXPECT_EQ(lab_->remove(), "");
+  for (const std::string& name : names) {
+    EXPECT_NE(::access((std::string(kNamespaceDirectory) + "/" + name).c_str(), F_OK), 0)
+        << name << " is left over";
+  }
+  lab_.reset();
 }
 
 }  // namespace orlo::testing_netns

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -98,6 +99,28 @@ class EchoLab {
 
   std::string prefix_;
   std::vector<std::string> created_;
+};
+
+// One EchoLab for all cases of a suite: start() from SetUpTestSuite, requireReady() from SetUp,
+// stop() from TearDownTestSuite. The lab is removed when the suite ends, whatever its cases did;
+// a process that dies first leaves it to the next run's sweep of stale namespaces.
+class SuiteLab {
+ public:
+  // Sweeps stale namespaces and builds the lab, unless `unavailable` says why it cannot be built
+  // here. Returns whether it tried.
+  bool start(std::optional<std::string> unavailable);
+  // Skips or fails the running test when the lab was not built; SetUp returns at once when the
+  // test HasFatalFailure() or IsSkipped() after it.
+  void requireReady() const;
+  // Removes the lab and fails the suite when any of its namespaces is left over.
+  void stop();
+
+  EchoLab* operator->() const { return lab_.get(); }
+
+ private:
+  std::optional<std::string> unavailable_;
+  std::unique_ptr<EchoLab> lab_;
+  std::string buildFailure_;
 };
 
 }  // namespace orlo::testing_netns
