@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -112,10 +113,6 @@ class EchoService {
 // fullwidth digit is no digit).
 std::optional<std::uint32_t> parseIpv4Address(const std::string& text);
 
-#if !defined(_WIN32)
-enum class SocketKind { Datagram, Raw };
-#endif
-
 // The real echo service of the platform. ProbeHost sends exactly one echo request and waits at
 // most 500 ms for its reply; nothing it opens outlives it.
 //
@@ -140,6 +137,9 @@ enum class SocketKind { Datagram, Raw };
 class Module1 final : public EchoService {
  public:
   Module1();
+  ~Module1() override;
+  Module1(const Module1&) = delete;
+  Module1& operator=(const Module1&) = delete;
 
   // On Windows, WSAStartup for Windows Sockets 1.1, never cleaned up. Linux needs no start-up
   // of its sockets layer.
@@ -151,25 +151,18 @@ class Module1 final : public EchoService {
   // header, which the service needs room for when an error comes back instead of the echo.
   static constexpr std::size_t kMaxPayload = EchoReply::kDataSize - 8;
 
-#if !defined(_WIN32)
-  // The kind of socket the latest probe that opened one used.
-  std::optional<SocketKind> lastSocketKind() const {
-    return lastSocketKind_;
-  }
-#endif
+  // What the platform's probe keeps from one probe to the next, declared in that platform's own
+  // header (echo_probe_linux.h). The Windows probe keeps nothing: the system's echo service
+  // matches replies to requests.
+  class Platform;
+  const Platform& platform() const { return *platform_; }
 
  private:
   // The platform's part of a probe: one echo request to a parsed address, with a payload that
   // fits the buffer.
   ProbeResult sendEcho(std::uint32_t target, const std::string& payload, EchoReply& reply);
 
-  // The Windows probe keeps nothing between probes: the system's echo service matches replies to
-  // requests. The Linux probe numbers its requests to do that itself.
-#if !defined(_WIN32)
-  std::uint16_t identifier_;
-  std::uint16_t nextSequence_;
-  std::optional<SocketKind> lastSocketKind_;
-#endif
+  std::unique_ptr<Platform> platform_;
 };
 
 }  // namespace orlo

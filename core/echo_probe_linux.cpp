@@ -12,7 +12,7 @@
 #include <cstring>
 #include <random>
 
-#include "core/echo_probe.h"
+#include "core/echo_probe_linux.h"
 #include "core/icmp_packet.h"
 
 namespace orlo {
@@ -153,11 +153,15 @@ struct Exchange {
 
 }  // namespace
 
-Module1::Module1() {
+Module1::Platform::Platform() {
   std::random_device entropy;
   identifier_ = static_cast<std::uint16_t>(entropy());
   nextSequence_ = static_cast<std::uint16_t>(entropy());
 }
+
+Module1::Module1() : platform_(std::make_unique<Platform>()) {}
+
+Module1::~Module1() = default;
 
 bool Module1::StartSockets() {
   return true;
@@ -168,20 +172,21 @@ ProbeResult Module1::sendEcho(std::uint32_t target, const std::string& payload, 
   if (!socket.fd.valid()) {
     return icmp::noSocketResult(socket.error);
   }
-  lastSocketKind_ = socket.kind;
+  Platform& state = *platform_;
+  state.lastSocketKind_ = socket.kind;
   // ICMP errors about the request then arrive in the error queue instead of being dropped.
   const int on = 1;
   ::setsockopt(socket.fd.get(), SOL_IP, IP_RECVERR, &on, sizeof on);
 
-  const std::uint16_t sequence = nextSequence_++;
+  const std::uint16_t sequence = state.nextSequence_++;
   const std::vector<std::uint8_t> request =
-      icmp::buildEcho(icmp::kEchoRequest, identifier_, sequence,
+      icmp::buildEcho(icmp::kEchoRequest, state.identifier_, sequence,
                       {reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size()});
   sockaddr_in destination{};
   destination.sin_family = AF_INET;
   destination.sin_addr.s_addr = target;
   const Exchange exchange{
-      socket.fd.get(), {target, identifier_, sequence, socket.kind}, Clock::now(), reply};
+      socket.fd.get(), {target, state.identifier_, sequence, socket.kind}, Clock::now(), reply};
   const ssize_t sent =
       ::sendto(socket.fd.get(), request.data(), request.size(), 0,
                reinterpret_cast<const sockaddr*>(&destination), sizeof destination);

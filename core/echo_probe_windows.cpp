@@ -68,7 +68,11 @@ ProbeResult noHandleResult(DWORD error) {
 
 }  // namespace
 
-Module1::Module1() = default;
+class Module1::Platform {};
+
+Module1::Module1() : platform_(std::make_unique<Platform>()) {}
+
+Module1::~Module1() = default;
 
 bool Module1::StartSockets() {
   WSADATA data{};

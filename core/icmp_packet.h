@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/echo_probe.h"
+#include "core/echo_probe_linux.h"
 #include "core/unique_fd.h"
 
 namespace orlo::icmp {

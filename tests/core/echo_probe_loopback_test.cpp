@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/echo_probe.h"
+#include "core/echo_probe_linux.h"
 #include "core/unique_fd.h"
 
 namespace orlo {
@@ -78,7 +78,7 @@ TEST(ProbeHostLoopback, UnparsableAddressesOpenNoSocket) {
     EchoReply reply{};
     module.ProbeHost(text, "Echo", reply);
   }
-  EXPECT_FALSE(module.lastSocketKind().has_value());
+  EXPECT_FALSE(module.platform().lastSocketKind().has_value());
   EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
 }
 
@@ -155,7 +155,7 @@ TEST(ProbeHostLoopback, LargestPayloadIsSentAndOneMoreOpensNoSocket) {
   Module1 module;
   EchoReply reply{};
   module.ProbeHost("127.0.0.1", std::string(Module1::kMaxPayload + 1, 'x'), reply);
-  EXPECT_FALSE(module.lastSocketKind().has_value());
+  EXPECT_FALSE(module.platform().lastSocketKind().has_value());
   EXPECT_EQ(module.ProbeHost("127.0.0.1", std::string(Module1::kMaxPayload, 'x'), reply),
             ip_status::kSuccess);
   EXPECT_EQ(reply.dataSize(), Module1::kMaxPayload);

@@ -17,7 +17,7 @@
 #include <ostream>
 #include <string>
 
-#include "core/echo_probe.h"
+#include "core/echo_probe_linux.h"
 #include "core/icmp_packet.h"
 #include "tests/support/icmp_responder.h"
 #include "tests/support/netns_topology.h"
@@ -114,7 +114,7 @@ class EchoProbeInNamespaces : public testing::TestWithParam<SocketKind> {
     const Clock::time_point start = Clock::now();
     const std::int32_t status = module_.ProbeHost(address, "Echo", reply);
     const Clock::time_point end = Clock::now();
-    EXPECT_EQ(module_.lastSocketKind(), GetParam())
+    EXPECT_EQ(module_.platform().lastSocketKind(), GetParam())
         << "the probe did not use the socket kind the client namespace is set up for";
     return {status, std::chrono::duration_cast<milliseconds>(end - start), end};
   }
