@@ -12,21 +12,11 @@
 #include <string_view>
 
 #include "settings/ini_document.h"
+#include "settings/settings_keys.h"
 
 namespace {
 
 constexpr std::string_view kSection = "Monitor";
-
-std::array<std::string, 22> monitorKeys() {
-  std::array<std::string, 22> keys;
-  for (int slot = 0; slot < 10; ++slot) {
-    keys[2 * slot] = "ip" + std::to_string(slot);
-    keys[2 * slot + 1] = "ipen" + std::to_string(slot);
-  }
-  keys[20] = "refresh";
-  keys[21] = "ontop";
-  return keys;
-}
 
 void require(bool holds) {
   if (!holds) {
@@ -37,7 +27,7 @@ void require(bool holds) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::array<std::string, 22> keys = monitorKeys();
+  static const auto keys = orlo::settings_keys::all();
   std::string_view input(reinterpret_cast<const char*>(data), size);
   if (input.size() < 2) {
     return 0;
@@ -50,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   orlo::ini::Document document(file);
   require(document.bytes() == file);
-  std::array<std::optional<std::string>, 22> before;
+  std::array<std::optional<std::string>, orlo::settings_keys::kCount> before;
   for (std::size_t i = 0; i < keys.size(); ++i) {
     before[i] = document.value(kSection, keys[i]);
   }

@@ -4,23 +4,18 @@
 
 #include "core/integer_text.h"
 #include "settings/message_text.h"
+#include "settings/settings_keys.h"
 
 namespace orlo {
 namespace {
 
-constexpr char kAddressPrefix[] = "ip";
-constexpr char kEnablePrefix[] = "ipen";
-constexpr char kRefreshKey[] = "refresh";
-constexpr char kOnTopKey[] = "ontop";
+using settings_keys::kAddressPrefix;
+using settings_keys::kEnablePrefix;
+using settings_keys::slotKey;
 constexpr char kRefreshDefault[] = "5";
 constexpr char kOnTopDefault[] = "1";
 // Only this exact text ticks a slot's box; "01", "true" or " 1" leave it unticked.
 constexpr char kEnabledText[] = "1";
-
-// "ip" and 0 give ip0: the slot index in decimal, one digit.
-std::string slotKey(const char* prefix, int slot) {
-  return prefix + std::to_string(slot);
-}
 
 std::string get(SettingsStore& store, const std::string& key, const std::string& defaultValue) {
   return store.get(kSettingsApplication, kSettingsSection, key, defaultValue);
@@ -32,8 +27,8 @@ void save(SettingsStore& store, const std::string& key, const std::string& value
 
 [[noreturn]] void throwUnusableOnTop(const SettingsStore& store, const std::string& text,
                                      const char* problem) {
-  throw SettingsError("The setting \"" + std::string(kOnTopKey) + "\" in " + store.location() +
-                      " holds " + quotedForMessage(text) + ", which " + problem +
+  throw SettingsError("The setting \"" + std::string(settings_keys::kOnTop) + "\" in " +
+                      store.location() + " holds " + quotedForMessage(text) + ", which " + problem +
                       ". Change it to 0, 1 or 2, or delete it to use the default.");
 }
 
@@ -57,8 +52,8 @@ void loadSettings(MonitorView& view, SettingsStore& store) {
       view.setEnableValue(slot, 1);
     }
   }
-  view.setIntervalText(get(store, kRefreshKey, kRefreshDefault));
-  view.setOnTopValue(onTopValueOf(store, get(store, kOnTopKey, kOnTopDefault)));
+  view.setIntervalText(get(store, settings_keys::kRefresh, kRefreshDefault));
+  view.setOnTopValue(onTopValueOf(store, get(store, settings_keys::kOnTop, kOnTopDefault)));
 }
 
 void saveSettings(const MonitorView& view, SettingsStore& store) {
@@ -66,8 +61,8 @@ void saveSettings(const MonitorView& view, SettingsStore& store) {
     save(store, slotKey(kAddressPrefix, slot), view.addressText(slot));
     save(store, slotKey(kEnablePrefix, slot), std::to_string(view.enableValue(slot)));
   }
-  save(store, kRefreshKey, view.intervalText());
-  save(store, kOnTopKey, std::to_string(view.onTopValue()));
+  save(store, settings_keys::kRefresh, view.intervalText());
+  save(store, settings_keys::kOnTop, std::to_string(view.onTopValue()));
   store.commit();
 }
 

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "core/monitor_view.h"
+
+namespace orlo::settings_keys {
+
+// The names of the monitor's settings in its section: ip0 to ip9 for the address texts, ipen0 to
+// ipen9 for the boxes, "refresh" for the interval text and "ontop" for the on-top box.
+inline constexpr char kAddressPrefix[] = "ip";
+inline constexpr char kEnablePrefix[] = "ipen";
+inline constexpr char kRefresh[] = "refresh";
+inline constexpr char kOnTop[] = "ontop";
+inline constexpr std::size_t kCount = 2 * kSlotCount + 2;
+
+// "ip" and 0 give ip0: the slot index in decimal, one digit.
+inline std::string slotKey(const char* prefix, int slot) {
+  return prefix + std::to_string(slot);
+}
+
+// Every key, in the order a save writes them: ip0, ipen0, ip1, ipen1 ... ipen9, refresh, ontop.
+inline std::array<std::string, kCount> all() {
+  std::array<std::string, kCount> keys;
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    keys[2 * slot] = slotKey(kAddressPrefix, slot);
+    keys[2 * slot + 1] = slotKey(kEnablePrefix, slot);
+  }
+  keys[kCount - 2] = kRefresh;
+  keys[kCount - 1] = kOnTop;
+  return keys;
+}
+
+}  // namespace orlo::settings_keys
