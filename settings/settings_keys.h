@@ -24,9 +24,9 @@ inline std::string slotKey(const char* prefix, int slot) {
 // Every key, in the order a save writes them: ip0, ipen0, ip1, ipen1 ... ipen9, refresh, ontop.
 inline std::array<std::string, kCount> all() {
   std::array<std::string, kCount> keys;
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    keys[2 * slot] = slotKey(kAddressPrefix, slot);
-    keys[2 * slot + 1] = slotKey(kEnablePrefix, slot);
+  for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+    keys[2 * slot] = slotKey(kAddressPrefix, static_cast<int>(slot));
+    keys[2 * slot + 1] = slotKey(kEnablePrefix, static_cast<int>(slot));
   }
   keys[kCount - 2] = kRefresh;
   keys[kCount - 1] = kOnTop;
