@@ -1,5 +1,7 @@
 #include "ui/form1_controls.h"
 
+#include <stdexcept>
+
 #include "core/monitor_view.h"
 #include "program_identity.h"
 #include "ui/probe_report_text.h"
@@ -35,6 +37,31 @@ std::vector<ControlSpec> form1Controls() {
                         notCheckedYetText()});
   }
   return controls;
+}
+
+std::size_t controlIndex(Control control, int slot) {
+  const auto slotIndex = static_cast<std::size_t>(slot);
+  switch (control) {
+    case Control::Command1:
+      return 0;
+    case Control::Text1:
+      return 1 + 2 * slotIndex;
+    case Control::Check1:
+      return 2 + 2 * slotIndex;
+    case Control::Command2:
+      return 1 + 2 * kSlotCount;
+    case Control::Label1:
+      return 2 + 2 * kSlotCount;
+    case Control::Tijd:
+      return 3 + 2 * kSlotCount;
+    case Control::Label2:
+      return 4 + 2 * kSlotCount;
+    case Control::Check2:
+      return 5 + 2 * kSlotCount;
+    case Control::Shape1:
+      return 6 + 2 * kSlotCount + slotIndex;
+  }
+  throw std::logic_error("unknown control");
 }
 
 std::string slotControlName(const std::string& array, int slot) {

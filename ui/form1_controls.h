@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -46,6 +47,10 @@ struct ControlSpec {
 // take the focus keep this order as their tab order, starting at Command1. Where two controls
 // overlap (Label1 and tijd), the later one is drawn above the earlier.
 std::vector<ControlSpec> form1Controls();
+
+// Where a control stands in form1Controls(): slot is 0 to 9 for Text1, Check1 and Shape1 and -1
+// for the single controls. Each toolkit's window keeps its controls in that order.
+std::size_t controlIndex(Control control, int slot);
 
 // The object name of a slot's control: slotControlName("Text1", 0) is "Text1_0".
 std::string slotControlName(const std::string& array, int slot);

@@ -7,8 +7,8 @@ namespace orlo {
 // Where a message box stands: over the shown window, or alone while the window is not shown.
 enum class MessagePlacement { OverTheWindow, Alone };
 
-// What the window's event handlers need of the toolkit beyond MonitorView. Each toolkit's Form1
-// implements it over its own window; no control of the toolkit crosses it.
+// What the window's event handlers need of the toolkit beyond MonitorView. Each toolkit's window
+// implements it; no control of the toolkit crosses it.
 class WindowShell {
  public:
   virtual ~WindowShell() = default;
@@ -37,7 +37,8 @@ class WindowShell {
   // Runs the event loop until the window has closed or endEventLoop was called; returns the
   // loop's status.
   virtual int runEventLoop() = 0;
-  // Ends a running event loop with this status. Before the loop runs there is nothing to end.
+  // Ends a running event loop with this status. Before the loop runs (a failed load) there is
+  // nothing to end: the start-up sees the failure instead, and a later loop is not cut short.
   virtual void endEventLoop(int status) = 0;
 };
 

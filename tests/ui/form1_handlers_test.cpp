@@ -1,5 +1,5 @@
-// What the window does on each event, with every toolkit: the handlers over the in-memory view,
-// a shell that records what they ask of the window, a scripted echo service and the in-memory
+// What the window does on each event, with every toolkit: the handlers of a window whose controls
+// are in memory and whose window calls are recorded, a scripted echo service and the in-memory
 // settings store.
 
 #include <gtest/gtest.h>
@@ -9,82 +9,23 @@
 #include <string>
 #include <vector>
 
-#include "core/memory_monitor_view.h"
-#include "tests/support/memory_settings_store.h"
-#include "tests/support/scripted_echo.h"
+#include "tests/ui/recording_skin.h"
 #include "ui/form1_handlers.h"
 
 namespace orlo {
 namespace {
 
+using testing_support::InMemoryWindow;
 using testing_support::MemorySettingsStore;
-using testing_support::ScriptedEcho;
+using testing_support::RecordingSkin;
 using Calls = std::vector<std::string>;
 
-// Does what a window does on each request and logs it; closing runs the unload handler, as a
-// real close does. The call named by `failing` throws instead, as a toolkit that fails would.
-class RecordingShell final : public WindowShell {
- public:
-  Form1Handlers* handlers = nullptr;
-  int height = 55;
-  int dpi = 96;
-  std::function<void()> duringEventLoop;
-  std::string failing;
-
-  Calls calls;
-  std::vector<MessageBoxContent> messages;
-
-  int clientHeight() const override { return height; }
-  int verticalDpi() const override { return dpi; }
-  void setClientHeight(int pixels) override {
-    log("resize");
-    height = pixels;
-  }
-  void keepAbove(bool above) override { log(above ? "above" : "normal stacking"); }
-  void showMessage(const MessageBoxContent& content, MessagePlacement placement) override {
-    log((placement == MessagePlacement::Alone ? "alone: " : "over: ") + content.title);
-    messages.push_back(content);
-  }
-  void stopTimer() override { log("stop timer"); }
-  void showWindow() override { log("show"); }
-  void closeWindow() override {
-    log("close");
-    handlers->unload();
-  }
-  int runEventLoop() override {
-    log("event loop");
-    if (duringEventLoop) {
-      duringEventLoop();
-    }
-    return 0;
-  }
-  void endEventLoop(int status) override { log("end " + std::to_string(status)); }
-
- private:
-  void log(const std::string& call) {
-    if (call == failing) {
-      throw std::runtime_error(call + " failed today");
-    }
-    calls.push_back(call);
-  }
+class Form1HandlersTest : public testing::Test, protected InMemoryWindow {
+ protected:
+  Form1& view = form;
+  RecordingSkin& shell = skin;
+  Form1Handlers& handlers = form.handlers();
 };
-
-// The handlers of one window over in-memory parts.
-struct InMemoryWindow {
-  InMemoryWindow() { shell.handlers = &handlers; }
-
-  MemoryMonitorView view;
-  RecordingShell shell;
-  MemorySettingsStore store;
-  ScriptedEcho echo;
-  Form1Handlers handlers{view, shell, store, echo};
-
-  std::string messageText(std::size_t index) const {
-    return index < shell.messages.size() ? shell.messages[index].text("\n") : "<no message>";
-  }
-};
-
-class Form1HandlersTest : public testing::Test, protected InMemoryWindow {};
 
 TEST_F(Form1HandlersTest, RunLoadsSweepsShowsAndOnCloseStopsTheTimerAndSaves) {
   store.setMonitorValues({{"ip0", "127.0.0.1"}, {"ipen0", "1"}, {"ip1", "abc"}, {"ipen1", "1"}});
@@ -100,7 +41,7 @@ TEST_F(Form1HandlersTest, RunLoadsSweepsShowsAndOnCloseStopsTheTimerAndSaves) {
 
   EXPECT_EQ(handlers.run(), 0);
   EXPECT_EQ(shell.calls,
-            (Calls{"sweep over 127.0.0.1", "show", "event loop", "close", "stop timer"}));
+            (Calls{"above", "sweep over 127.0.0.1", "show", "event loop", "close", "stop timer"}));
   EXPECT_EQ(store.monitorValue("ip3"), "127.0.0.9");
   EXPECT_EQ(store.monitorValue("refresh"), "5");
   EXPECT_EQ(store.commitCount(), 1u);
@@ -125,12 +66,12 @@ TEST_F(Form1HandlersTest, AFailedLoadIsReportedAloneNeverShowsTheWindowAndEndsWi
     InMemoryWindow fresh;
     each.breakStore(fresh.store);
 
-    EXPECT_EQ(fresh.handlers.run(), kFailureExitStatus);
-    EXPECT_TRUE(fresh.handlers.failed());
-    EXPECT_EQ(fresh.shell.calls, (Calls{"stop timer", "alone: Orlo - IP Monitor", "end 1"}));
+    EXPECT_EQ(fresh.form.handlers().run(), kFailureExitStatus);
+    EXPECT_TRUE(fresh.form.handlers().failed());
+    EXPECT_EQ(fresh.skin.calls, (Calls{"stop timer", "alone: Orlo - IP Monitor", "end 1"}));
     EXPECT_EQ(fresh.echo.sweeps, 0);
-    ASSERT_EQ(fresh.shell.messages.size(), 1u);
-    const MessageBoxContent& report = fresh.shell.messages[0];
+    ASSERT_EQ(fresh.skin.messages.size(), 1u);
+    const MessageBoxContent& report = fresh.skin.messages[0];
     EXPECT_EQ(report.icon, MessageIcon::Failure);
     EXPECT_EQ(report.lines.at(0), "Orlo - IP Monitor could not load its settings and ends now.");
     for (const std::string& words : each.words) {
@@ -147,7 +88,7 @@ TEST_F(Form1HandlersTest, AFailedSaveIsReportedOverTheWindowAndEndsWithStatusOne
     shell.closeWindow();
   };
   EXPECT_EQ(handlers.run(), kFailureExitStatus);
-  EXPECT_EQ(shell.calls, (Calls{"show", "event loop", "close", "stop timer", "stop timer",
+  EXPECT_EQ(shell.calls, (Calls{"above", "show", "event loop", "close", "stop timer", "stop timer",
                                 "over: Orlo - IP Monitor", "end 1"}));
   EXPECT_NE(messageText(0).find("could not save its settings"), std::string::npos);
   EXPECT_EQ(store.monitorValue("ip0"), "kept");
@@ -201,33 +142,19 @@ TEST_F(Form1HandlersTest, ACommandThatFailsIsReportedAndClosesTheWindowWhichSave
   for (const auto& each : cases) {
     SCOPED_TRACE(each.what);
     InMemoryWindow fresh;
-    fresh.shell.failing = each.failing;
-    fresh.view.setAddressText(5, "kept");
+    fresh.skin.failing = each.failing;
+    fresh.form.setAddressText(5, "kept");
 
-    (fresh.handlers.*each.command)();
+    (fresh.form.handlers().*each.command)();
 
-    EXPECT_TRUE(fresh.handlers.failed());
-    EXPECT_EQ(fresh.shell.calls,
+    EXPECT_TRUE(fresh.form.handlers().failed());
+    EXPECT_EQ(fresh.skin.calls,
               (Calls{"stop timer", "over: Orlo - IP Monitor", "end 1", "close", "stop timer"}));
     const std::string text = fresh.messageText(0);
     EXPECT_NE(text.find(each.what), std::string::npos) << text;
     EXPECT_NE(text.find("failed today"), std::string::npos) << text;
     EXPECT_EQ(fresh.store.monitorValue("ip5"), "kept");
   }
-}
-
-TEST_F(Form1HandlersTest, Check2KeepsTheWindowAboveOnlyForOneAndSkipsAFailure) {
-  for (const std::int16_t value : {std::int16_t{1}, std::int16_t{0}, std::int16_t{2}}) {
-    view.setOnTopValue(value);
-    handlers.check2Changed();
-  }
-  EXPECT_EQ(shell.calls, (Calls{"above", "normal stacking", "normal stacking"}));
-
-  shell.failing = "above";
-  view.setOnTopValue(1);
-  EXPECT_NO_THROW(handlers.check2Changed());
-  EXPECT_TRUE(shell.messages.empty());
-  EXPECT_FALSE(handlers.failed());
 }
 
 TEST_F(Form1HandlersTest, TheFirstTickSweepsAndTheIntervalThenHoldsTheNext) {

@@ -15,10 +15,6 @@ void LampWidget::setColor(LampColor color) {
 }
 
 void LampWidget::setReportText(const QString& text) {
-  // Every sweep reports every slot; only a new outcome is news to a screen reader.
-  if (text == toolTip()) {
-    return;
-  }
   setToolTip(text);
   // Also tells assistive technology that the description changed, so that a screen reader
   // following this lamp reads the new outcome.

@@ -8,8 +8,8 @@ namespace orlo {
 
 // One lamp of the monitor: a circle filled solid in the exact RGB of its LampColor. It changes
 // only through setColor and shows the new colour when the window next paints. Its accessible
-// description and tooltip say what the slot's last probe found; a change of them is announced
-// to assistive technology.
+// description and tooltip say what the slot's last probe found; setting them tells assistive
+// technology that the description changed.
 class LampWidget : public QWidget {
   Q_OBJECT
 

@@ -10,17 +10,12 @@
 #include <QRect>
 #include <QTest>
 
-#include "tests/support/memory_settings_store.h"
-#include "tests/support/scripted_echo.h"
-#include "tests/ui/qt/monitor_test_support.h"
-#include "ui/qt/form1.h"
+#include "tests/ui/qt/qt_window_support.h"
 
 namespace orlo {
 namespace {
 
-using testing_support::MemorySettingsStore;
-using testing_support::RecordingPresenter;
-using testing_support::ScriptedEcho;
+using testing_support::QtWindowParts;
 
 struct ControlRects {
   const char* name;
@@ -80,12 +75,9 @@ constexpr ClientHeights kClientAt144{281, 83, 84, 515};
 
 constexpr bool kAt144 = ORLO_EXPECTED_DPI == 144;
 
-class Form1GeometryTest : public testing::Test {
+class Form1GeometryTest : public testing::Test, protected QtWindowParts {
  protected:
-  MemorySettingsStore store;
-  ScriptedEcho echo;
-  RecordingPresenter messages;
-  Form1 window{{store, echo, messages, true}};
+  Form1Widget window{parts, messages, true};
 };
 
 using ORLO_GEOMETRY_SUITE = Form1GeometryTest;

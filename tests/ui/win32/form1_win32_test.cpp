@@ -1,9 +1,8 @@
 // The Win32 window under Wine: its controls against the shared list, its layout at the system
 // DPI, the lamps' pixels, the system calls of its commands, its message boxes, its event loop and
-// close, what the lamps tell screen readers, and the MonitorView contract over the real controls.
-// The handlers themselves have their own tests. The names and descriptions the window annotates
-// its other controls with (IAccPropServices) cannot be read back here: Wine does not implement
-// the service (E_NOTIMPL).
+// close, and what the lamps tell screen readers. What Form1 decides has its own tests. The names
+// and descriptions the window annotates its other controls with (IAccPropServices) cannot be read
+// back here: Wine does not implement the service (E_NOTIMPL).
 
 #include <gtest/gtest.h>
 
@@ -19,12 +18,11 @@
 
 #include "core/windows_text.h"
 #include "tests/support/memory_settings_store.h"
-#include "tests/support/monitor_view_contract.h"
 #include "tests/support/scripted_echo.h"
 #include "ui/form1_controls.h"
 #include "ui/form1_layout.h"
 #include "ui/probe_report_text.h"
-#include "ui/win32/form1.h"
+#include "ui/win32/form1_window.h"
 
 namespace orlo {
 namespace {
@@ -44,13 +42,15 @@ struct Win32Window {
   MemorySettingsStore store;
   ScriptedEcho echo;
   std::vector<ShownBox> boxes;
-  Form1 form{{store, echo,
-              [this](HWND owner, const std::wstring& text, const std::wstring& title, UINT style) {
-                boxes.push_back({owner, text, title, style});
-              }}};
+  Form1Window form1{
+      {store, echo, "C:\\Orlo\\monitor.exe"},
+      [this](HWND owner, const std::wstring& text, const std::wstring& title, UINT style) {
+        boxes.push_back({owner, text, title, style});
+      }};
+  Form1& form = form1.form();
 
   HWND control(const std::string& name) const {
-    const HWND found = form.control(name);
+    const HWND found = form1.control(name);
     EXPECT_NE(found, nullptr) << name;
     return found;
   }
@@ -121,7 +121,7 @@ TEST_F(Win32Form1Test, ControlsAreTheSharedListInKindCaptionPlaceAndOrder) {
     }
     return {};
   };
-  const HWND window = form.window();
+  const HWND window = form1.window();
   const int dpiX = systemDpi(LOGPIXELSX);
   const int dpiY = systemDpi(LOGPIXELSY);
   std::vector<std::string> focusable;
@@ -154,7 +154,7 @@ TEST_F(Win32Form1Test, ControlsAreTheSharedListInKindCaptionPlaceAndOrder) {
   // Tab moves through the controls in the list's order and comes back to Command1.
   std::map<HWND, std::string> names;
   for (const ControlSpec& spec : form1Controls()) {
-    names[form.control(spec.name)] = spec.name;
+    names[form1.control(spec.name)] = spec.name;
   }
   std::vector<std::string> visited;
   HWND at = control("Command1");
@@ -192,10 +192,10 @@ TEST_F(Win32Form1Test, StartPutsTheWindowOnTopBeforeItIsShownThenFocusesCommand1
       fresh.store.setMonitorValues({{"ontop", each.stored}});
     }
     ASSERT_TRUE(fresh.form.handlers().load());
-    EXPECT_FALSE(::IsWindowVisible(fresh.form.window()));
-    EXPECT_EQ(isTopmost(fresh.form.window()), each.topmost);
+    EXPECT_FALSE(::IsWindowVisible(fresh.form1.window()));
+    EXPECT_EQ(isTopmost(fresh.form1.window()), each.topmost);
     ASSERT_TRUE(fresh.form.handlers().start());
-    EXPECT_TRUE(::IsWindowVisible(fresh.form.window()));
+    EXPECT_TRUE(::IsWindowVisible(fresh.form1.window()));
     EXPECT_EQ(::GetFocus(), fresh.control("Command1"));
   }
 }
@@ -206,7 +206,7 @@ TEST_F(Win32Form1Test, LampsAreCirclesInTheExactColourOnTheWindowsBackground) {
   for (int slot = 0; slot < kSlotCount; ++slot) {
     form.setLampColor(slot, colors[slot % 3]);
   }
-  ::RedrawWindow(form.window(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  ::RedrawWindow(form1.window(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   const COLORREF background = ::GetSysColor(COLOR_BTNFACE);
   for (int slot = 0; slot < kSlotCount; ++slot) {
     SCOPED_TRACE(slot);
@@ -225,7 +225,7 @@ TEST_F(Win32Form1Test, LampsAreCirclesInTheExactColourOnTheWindowsBackground) {
 
 TEST_F(Win32Form1Test, Command1SetsTheClientHeightKeepingWidthAndPlace) {
   ASSERT_TRUE(form.handlers().start());
-  const HWND window = form.window();
+  const HWND window = form1.window();
   const int dpiY = systemDpi(LOGPIXELSY);
   RECT before{};
   ::GetWindowRect(window, &before);
@@ -244,9 +244,22 @@ TEST_F(Win32Form1Test, Command1SetsTheClientHeightKeepingWidthAndPlace) {
   }
 }
 
-TEST_F(Win32Form1Test, ClicksOnBoxesCheckAGreyedBoxAndCheck2SetsTheStackingWithoutMoving) {
+TEST_F(Win32Form1Test, TextsAndClicksCrossBetweenTheControlsAndForm1) {
   ASSERT_TRUE(form.handlers().start());
-  const HWND window = form.window();
+  const HWND window = form1.window();
+  // Texts, both ways, in UTF-16 on the controls; a NUL the control cannot hold stays as given
+  // until the user edits the text.
+  const std::string withNul("10.0.0.1\0x", 10);
+  form.setAddressText(0, "h\xC3\xB4te");
+  form.setIntervalText(withNul);
+  EXPECT_EQ(textOf(control("Text1_0")), L"h\u00F4te");
+  EXPECT_EQ(form.intervalText(), withNul);
+  ::SetWindowTextW(control("Text1_0"), L"10.0.0.\u0669");
+  ::SetWindowTextW(control("tijd"), L"10.0.0.1");
+  EXPECT_EQ(form.addressText(0), "10.0.0.\xD9\xA9");
+  EXPECT_EQ(form.intervalText(), withNul);
+
+  // Clicks on boxes follow Form1's click rule; Check2's sets the stacking without moving.
   RECT before{};
   ::GetWindowRect(window, &before);
   form.setOnTopValue(2);
@@ -269,7 +282,7 @@ TEST_F(Win32Form1Test, AboutBoxIsOwnedByTheWindowWithCrLfLinesOkAndNoIcon) {
   ASSERT_TRUE(form.handlers().start());
   ::SendMessageW(control("Command2"), BM_CLICK, 0, 0);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].owner, form.window());
+  EXPECT_EQ(boxes[0].owner, form1.window());
   EXPECT_EQ(boxes[0].title, L"Orlo - Monitor");
   EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_OK));
   // Seven lines, every line feed after a carriage return.
@@ -282,7 +295,7 @@ TEST_F(Win32Form1Test, AboutBoxIsOwnedByTheWindowWithCrLfLinesOkAndNoIcon) {
 TEST_F(Win32Form1Test, AFailedLoadShowsAnErrorBoxAloneAndNeverTheWindow) {
   store.setMonitorValues({{"ontop", "3"}});
   EXPECT_EQ(form.handlers().run(), kFailureExitStatus);
-  EXPECT_FALSE(::IsWindowVisible(form.window()));
+  EXPECT_FALSE(::IsWindowVisible(form1.window()));
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].owner, nullptr);
   EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_OK | MB_ICONERROR));
@@ -295,9 +308,9 @@ TEST_F(Win32Form1Test, CloseAndTheEndOfTheSessionSaveTheEditsAndDestroyTheWindow
     Win32Window fresh;
     ASSERT_TRUE(fresh.form.handlers().start());
     fresh.form.setAddressText(3, "h\xC3\xB4te 3");
-    ::SendMessageW(fresh.form.window(), message, TRUE, 0);
+    ::SendMessageW(fresh.form1.window(), message, TRUE, 0);
     EXPECT_EQ(fresh.store.monitorValue("ip3"), "h\xC3\xB4te 3");
-    EXPECT_EQ(fresh.form.window(), nullptr);
+    EXPECT_EQ(fresh.form1.window(), nullptr);
   }
 }
 
@@ -319,16 +332,16 @@ TEST_F(Win32Form1Test, TheEventLoopMovesTheFocusWithTabAndEndsWithTheWindowLeavi
     HWND focusAtTick = nullptr;
     fresh.echo.onStartSockets = [&fresh, &focusAtTick] {
       if (fresh.echo.sweeps == 1) {
-        ::PostMessageW(fresh.form.control("Command1"), WM_KEYDOWN, VK_TAB, 0);
+        ::PostMessageW(fresh.form1.control("Command1"), WM_KEYDOWN, VK_TAB, 0);
       } else if (fresh.echo.sweeps == 2) {
         focusAtTick = ::GetFocus();
-        ::PostMessageW(fresh.form.window(), WM_CLOSE, 0, 0);
+        ::PostMessageW(fresh.form1.window(), WM_CLOSE, 0, 0);
       }
     };
     EXPECT_EQ(fresh.form.handlers().run(), each.status);
     EXPECT_EQ(fresh.echo.sweeps, 2);
     EXPECT_EQ(focusAtTick, fresh.control("Text1_0"));
-    EXPECT_EQ(fresh.form.window(), nullptr);
+    EXPECT_EQ(fresh.form1.window(), nullptr);
     MSG left{};
     EXPECT_FALSE(::PeekMessageW(&left, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     // A failed save is reported over the window, which is still shown.
@@ -351,7 +364,7 @@ TEST_F(Win32Form1Test, LampsTellTheOutcomeInTheirTooltipAndTheirNameToScreenRead
     wchar_t text[512] = {};
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
-    tool.hwnd = form.window();
+    tool.hwnd = form1.window();
     tool.uId = reinterpret_cast<UINT_PTR>(lamp);
     tool.lpszText = text;
     ::SendMessageW(toolTips, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
@@ -377,14 +390,4 @@ TEST_F(Win32Form1Test, LampsTellTheOutcomeInTheirTooltipAndTheirNameToScreenRead
 
 }  // namespace
 
-namespace testing_support {
-
-struct Win32Form1Subject {
-  Win32Window window;
-  MonitorView& view() { return window.form; }
-};
-
-INSTANTIATE_TYPED_TEST_SUITE_P(Win32, MonitorViewContract, Win32Form1Subject);
-
-}  // namespace testing_support
 }  // namespace orlo

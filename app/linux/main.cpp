@@ -11,16 +11,17 @@
 #include <QIcon>
 #include <QPixmap>
 
+#include "app/linux/end_signals.h"
+#include "app/linux/monitor_program.h"
+#include "app/linux/qt_platform.h"
 #include "core/echo_probe.h"
 #include "program_identity.h"
 #include "settings/ini_file_store.h"
 #include "ui/form1_handlers.h"
 #include "ui/qt/message_presenter.h"
-#include "ui/qt/monitor_program.h"
 #include "ui/window_texts.h"
 
 #include "app/orlo_icon.xpm"
-#include "app/x11_display.h"
 
 namespace {
 
@@ -63,9 +64,8 @@ int main(int argc, char* argv[]) {
     orlo::IniFileStore settings(orlo::IniFileStore::defaultFilePath());
     orlo::Module1 echo;
     const orlo::EndSignals endSignals;
-    return orlo::runMonitor(
-        {settings, echo, messages, orlo::platformKeepsWindowsOnTop(QApplication::platformName())},
-        &endSignals);
+    return orlo::runMonitor({settings, echo, QCoreApplication::applicationFilePath().toStdString()},
+                            messages, &endSignals);
   } catch (const std::exception& failure) {
     // The window reports its own failures; this is what fails before it exists.
     messages.show(nullptr, orlo::startFailureReport(failure.what()));

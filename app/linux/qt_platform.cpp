@@ -1,9 +1,10 @@
-#include "ui/qt/monitor_program.h"
+#include "app/linux/qt_platform.h"
+
+#include <xcb/xcb.h>
 
 #include <algorithm>
 
-#include <QApplication>
-#include <QSessionManager>
+#include "program_identity.h"
 
 namespace orlo {
 namespace {
@@ -47,19 +48,20 @@ bool platformKeepsWindowsOnTop(const QString& platformName) {
          platformName == QLatin1String("cocoa") || platformName == QLatin1String("offscreen");
 }
 
-int runMonitor(const MonitorParts& parts, const EndSignals* endSignals) {
-  // Closing every window closes an open message box first, then the monitor window, whose close
-  // saves the settings once; the program then ends as after any close.
-  const QObject session;
-  const auto closeAllWindows = [] { QApplication::closeAllWindows(); };
-  // Direct, as the session manager expects the data committed when the signal returns.
-  QObject::connect(qApp, &QGuiApplication::commitDataRequest, &session, closeAllWindows,
-                   Qt::DirectConnection);
-  if (endSignals != nullptr) {
-    QObject::connect(endSignals, &EndSignals::received, &session, closeAllWindows);
+std::optional<std::string> x11DisplayProblem(const std::optional<std::string>& display) {
+  if (!display || display->empty()) {
+    return std::string(identity::kProductName) +
+           " needs a graphical session: DISPLAY is not set, so there is no X display to open.";
   }
-  Form1 window(parts);
-  return window.handlers().run();
+  xcb_connection_t* connection = xcb_connect(display->c_str(), nullptr);
+  const bool opened = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);
+  if (opened) {
+    return std::nullopt;
+  }
+  return std::string(identity::kProductName) +
+         " needs a graphical session: cannot open the X display \"" + *display +
+         "\" named by DISPLAY.";
 }
 
 }  // namespace orlo

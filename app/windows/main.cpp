@@ -4,20 +4,40 @@
 #include <windows.h>
 
 #include <exception>
+#include <string>
 
 #include "core/echo_probe.h"
+#include "core/windows_text.h"
 #include "settings/registry_store.h"
 #include "ui/form1_handlers.h"
-#include "ui/win32/form1.h"
+#include "ui/win32/form1_window.h"
 #include "ui/win32/message_box.h"
 #include "ui/window_texts.h"
+
+namespace {
+
+std::string executablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return orlo::windows::utf8FromUtf16Replacing(path);
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   try {
     orlo::RegistryStore settings;
     orlo::Module1 echo;
-    orlo::Form1 form1({settings, echo, orlo::systemMessageBox, showCommand});
-    return form1.handlers().run();
+    orlo::Form1Window form1({settings, echo, executablePath()}, orlo::systemMessageBox,
+                            showCommand);
+    return form1.form().handlers().run();
   } catch (const std::exception& failure) {
     // The window reports its own failures; this is what fails before it exists.
     orlo::showMessageBox(orlo::systemMessageBox, nullptr, orlo::startFailureReport(failure.what()));

@@ -1,4 +1,4 @@
-#include "ui/qt/form1.h"
+#include "ui/qt/form1_widget.h"
 
 #include <limits>
 #include <stdexcept>
@@ -15,7 +15,6 @@
 
 #include "ui/form1_controls.h"
 #include "ui/form1_layout.h"
-#include "ui/probe_report_text.h"
 #include "ui/qt/lamp_widget.h"
 
 namespace orlo {
@@ -30,33 +29,13 @@ constexpr Qt::WindowFlags kWindowFlags =
 // with the DPI just as the twips layout does.
 constexpr int kFontStretch = QFont::SemiCondensed;
 
-// Box values: 0 unchecked, 1 checked, 2 greyed.
-std::int16_t boxValueOf(const QCheckBox& box) {
-  switch (box.checkState()) {
-    case Qt::Checked:
-      return 1;
-    case Qt::PartiallyChecked:
-      return 2;
-    case Qt::Unchecked:
-      break;
-  }
-  return 0;
-}
-
-void setBoxValue(QCheckBox& box, std::int16_t value) {
-  checkBoxValue(value);
-  // Three-state only while greyed, which only the program sets.
-  box.setTristate(value == 2);
-  box.setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
-}
-
-// A check box that a click moves by the window's rule rather than through Qt's three-state cycle.
+// A check box whose clicks only report themselves: the window decides the box's next value.
 class BoxControl final : public QCheckBox {
  public:
   using QCheckBox::QCheckBox;
 
  protected:
-  void nextCheckState() override { setBoxValue(*this, boxValueAfterClick(boxValueOf(*this))); }
+  void nextCheckState() override {}
 };
 
 QWidget* makeControl(const ControlSpec& spec, QWidget* parent) {
@@ -92,11 +71,12 @@ QWidget* makeControl(const ControlSpec& spec, QWidget* parent) {
 
 }  // namespace
 
-Form1::Form1(const MonitorParts& parts)
+Form1Widget::Form1Widget(const MonitorParts& parts, MessagePresenter& messages,
+                         bool platformKeepsOnTop)
     : QWidget(nullptr, kWindowFlags),
-      messages_(parts.messages),
-      platformKeepsOnTop_(parts.platformKeepsOnTop),
-      handlers_(*this, *this, parts.settings, parts.echo) {
+      messages_(messages),
+      platformKeepsOnTop_(platformKeepsOnTop),
+      form_(*this, parts) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromStdString(windowCaption()));
   QFont captionFont = font();
@@ -113,19 +93,20 @@ Form1::Form1(const MonitorParts& parts)
   timer1_->setObjectName(QStringLiteral("Timer1"));
   timer1_->setTimerType(Qt::PreciseTimer);
   timer1_->setInterval(kTimer1IntervalMs);
-  connect(timer1_, &QTimer::timeout, this, &Form1::timer1Tick);
+  connect(timer1_, &QTimer::timeout, this, &Form1Widget::timer1Tick);
   // Timer1 counts from the moment the window exists.
   timer1_->start();
 }
 
-Form1::~Form1() = default;
+Form1Widget::~Form1Widget() = default;
 
-void Form1::createControls() {
+void Form1Widget::createControls() {
   const int dpiX = logicalDpiX();
   const int dpiY = logicalDpiY();
   // Made in the list's order, which Qt keeps as the tab order and as the order of drawing.
   for (const ControlSpec& spec : form1Controls()) {
     QWidget* control = makeControl(spec, this);
+    controls_.push_back(control);
     control->setObjectName(QString::fromStdString(spec.name));
     const PixelRect rect = pixelRect(spec.rect, dpiX, dpiY);
     control->setGeometry(rect.left, rect.top, rect.width, rect.height);
@@ -139,104 +120,65 @@ void Form1::createControls() {
     } else if (!description.isEmpty()) {
       control->setAccessibleDescription(description);
     }
-    wire(spec, control);
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+      connect(button, &QAbstractButton::clicked, this,
+              [this, control = spec.control, slot = spec.slot] { form_.clicked(control, slot); });
+    }
+  }
+  if (!platformKeepsOnTop_) {
+    control<QCheckBox>(Control::Check2, -1).setToolTip(QString::fromStdString(noOnTopToolTip()));
   }
 }
 
-void Form1::wire(const ControlSpec& spec, QWidget* control) {
-  switch (spec.control) {
-    case Control::Command1:
-      command1_ = static_cast<QPushButton*>(control);
-      connect(command1_, &QPushButton::clicked, this, [this] { handlers_.command1Click(); });
-      break;
-    case Control::Command2:
-      connect(static_cast<QPushButton*>(control), &QPushButton::clicked, this,
-              [this] { handlers_.command2Click(); });
-      break;
-    case Control::Text1:
-      text1_[spec.slot] = static_cast<QLineEdit*>(control);
-      break;
-    case Control::Check1:
-      check1_[spec.slot] = static_cast<QCheckBox*>(control);
-      break;
-    case Control::Shape1:
-      shape1_[spec.slot] = static_cast<LampWidget*>(control);
-      break;
-    case Control::Tijd:
-      tijd_ = static_cast<QLineEdit*>(control);
-      break;
-    case Control::Check2:
-      check2_ = static_cast<QCheckBox*>(control);
-      if (!platformKeepsOnTop_) {
-        check2_->setToolTip(QString::fromStdString(noOnTopToolTip()));
-      }
-      connect(check2_, &QCheckBox::stateChanged, this, [this] { handlers_.check2Changed(); });
-      break;
-    case Control::Label1:
-    case Control::Label2:
+template <typename T>
+T& Form1Widget::control(Control kind, int slot) const {
+  return *static_cast<T*>(controls_[controlIndex(kind, slot)]);
+}
+
+std::string Form1Widget::text(Control box, int slot) const {
+  return control<QLineEdit>(box, slot).text().toStdString();
+}
+
+void Form1Widget::setText(Control box, int slot, const std::string& text) {
+  control<QLineEdit>(box, slot).setText(QString::fromStdString(text));
+}
+
+std::int16_t Form1Widget::boxValue(Control box, int slot) const {
+  switch (control<QCheckBox>(box, slot).checkState()) {
+    case Qt::Checked:
+      return 1;
+    case Qt::PartiallyChecked:
+      return 2;
+    case Qt::Unchecked:
       break;
   }
+  return 0;
 }
 
-std::string Form1::addressText(int slot) const {
-  checkSlotIndex(slot);
-  return text1_[slot]->text().toStdString();
+void Form1Widget::setBoxValue(Control box, int slot, std::int16_t value) {
+  auto& check = control<QCheckBox>(box, slot);
+  // Three-state only while greyed, which only the program sets.
+  check.setTristate(value == 2);
+  check.setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
 
-void Form1::setAddressText(int slot, const std::string& text) {
-  checkSlotIndex(slot);
-  text1_[slot]->setText(QString::fromStdString(text));
+LampColor Form1Widget::lampColor(int slot) const {
+  return control<LampWidget>(Control::Shape1, slot).color();
 }
 
-std::int16_t Form1::enableValue(int slot) const {
-  checkSlotIndex(slot);
-  return boxValueOf(*check1_[slot]);
+void Form1Widget::setLampColor(int slot, LampColor color) {
+  control<LampWidget>(Control::Shape1, slot).setColor(color);
 }
 
-void Form1::setEnableValue(int slot, std::int16_t value) {
-  checkSlotIndex(slot);
-  setBoxValue(*check1_[slot], value);
+std::string Form1Widget::lampReport(int slot) const {
+  return control<LampWidget>(Control::Shape1, slot).toolTip().toStdString();
 }
 
-LampColor Form1::lampColor(int slot) const {
-  checkSlotIndex(slot);
-  return shape1_[slot]->color();
+void Form1Widget::setLampReport(int slot, const std::string& text) {
+  control<LampWidget>(Control::Shape1, slot).setReportText(QString::fromStdString(text));
 }
 
-void Form1::setLampColor(int slot, LampColor color) {
-  checkSlotIndex(slot);
-  shape1_[slot]->setColor(color);
-}
-
-std::string Form1::intervalText() const {
-  return tijd_->text().toStdString();
-}
-
-void Form1::setIntervalText(const std::string& text) {
-  tijd_->setText(QString::fromStdString(text));
-}
-
-std::int16_t Form1::onTopValue() const {
-  return boxValueOf(*check2_);
-}
-
-void Form1::setOnTopValue(std::int16_t value) {
-  checkBoxValue(value);
-  if (value == onTopValue()) {
-    return;
-  }
-  // The box reports the change, which runs the always-on-top command once.
-  setBoxValue(*check2_, value);
-}
-
-void Form1::setProbeReport(int slot, const ProbeReport& report) {
-  checkSlotIndex(slot);
-  const std::string text =
-      probeReportText(report, QCoreApplication::applicationFilePath().toStdString());
-  shape1_[slot]->setReportText(QString::fromStdString(text));
-}
-
-void Form1::timer1Tick() {
+void Form1Widget::timer1Tick() {
   // A tick that falls due before the window is shown (the first sweep may take seconds) waits
   // for the window's first paint; while it waits, further ticks add nothing.
   if (!shown_) {
@@ -246,10 +188,10 @@ void Form1::timer1Tick() {
   // A window that is never exposed (mapped on a workspace that is not shown, iconic, covered)
   // is never painted: the next tick no longer waits, and takes the waiting one's place.
   tickWaiting_ = false;
-  handlers_.timer1Tick();
+  form_.handlers().timer1Tick();
 }
 
-void Form1::showEvent(QShowEvent* event) {
+void Form1Widget::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (shown_) {
     return;
@@ -265,7 +207,7 @@ void Form1::showEvent(QShowEvent* event) {
   }
 }
 
-void Form1::paintEvent(QPaintEvent* event) {
+void Form1Widget::paintEvent(QPaintEvent* event) {
   QWidget::paintEvent(event);
   if (painted_) {
     return;
@@ -278,38 +220,34 @@ void Form1::paintEvent(QPaintEvent* event) {
     QTimer::singleShot(0, this, [this] {
       if (tickWaiting_) {
         tickWaiting_ = false;
-        handlers_.timer1Tick();
+        form_.handlers().timer1Tick();
       }
     });
   }
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
+void Form1Widget::closeEvent(QCloseEvent* event) {
   // Closing is never cancelled, whatever the save does.
   event->accept();
-  handlers_.unload();
+  form_.handlers().unload();
 }
 
-int Form1::clientHeight() const {
+int Form1Widget::clientHeight() const {
   return height();
 }
 
-int Form1::verticalDpi() const {
+int Form1Widget::verticalDpi() const {
   return logicalDpiY();
 }
 
-void Form1::setClientHeight(int pixels) {
+void Form1Widget::setClientHeight(int pixels) {
   setFixedSize(width(), pixels);
 }
 
-void Form1::keepAbove(bool above) {
-  if (platformKeepsOnTop_) {
-    stayOnTop(above);
+void Form1Widget::keepAbove(bool above) {
+  if (!platformKeepsOnTop_) {
+    return;
   }
-  emit onTopCommandRan(above);
-}
-
-void Form1::stayOnTop(bool above) {
   // Before the first show this creates the native window, so that the window is above the
   // others from its first appearance.
   winId();
@@ -332,30 +270,28 @@ void Form1::stayOnTop(bool above) {
   }
 }
 
-void Form1::showMessage(const MessageBoxContent& content, MessagePlacement placement) {
+void Form1Widget::showMessage(const MessageBoxContent& content, MessagePlacement placement) {
   messages_.show(placement == MessagePlacement::OverTheWindow ? this : nullptr, content);
 }
 
-void Form1::stopTimer() {
+void Form1Widget::stopTimer() {
   timer1_->stop();
 }
 
-void Form1::showWindow() {
-  command1_->setFocus();
+void Form1Widget::showWindow() {
+  control<QPushButton>(Control::Command1, -1).setFocus();
   show();
 }
 
-void Form1::closeWindow() {
+void Form1Widget::closeWindow() {
   close();
 }
 
-int Form1::runEventLoop() {
+int Form1Widget::runEventLoop() {
   return QApplication::exec();
 }
 
-void Form1::endEventLoop(int status) {
-  // Before the loop runs (a failed load) there is nothing to end: the start-up sees the failure
-  // instead, and a later loop is not cut short.
+void Form1Widget::endEventLoop(int status) {
   if (QThread::currentThread()->loopLevel() > 0) {
     QCoreApplication::exit(status);
   }

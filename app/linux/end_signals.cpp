@@ -1,10 +1,10 @@
-#include "ui/qt/end_signals.h"
+#include "app/linux/end_signals.h"
 
-#include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <system_error>
 
 namespace orlo {

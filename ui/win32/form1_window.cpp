@@ -1,12 +1,12 @@
-#include "ui/win32/form1.h"
+#include "ui/win32/form1_window.h"
 
 #include <commctrl.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "core/windows_text.h"
 #include "ui/form1_layout.h"
-#include "ui/probe_report_text.h"
 #include "ui/win32/resource_ids.h"
 
 namespace orlo {
@@ -35,19 +35,6 @@ int screenDpi(int axis) {
   const int dpi = ::GetDeviceCaps(screen, axis);
   ::ReleaseDC(nullptr, screen);
   return dpi;
-}
-
-std::string executablePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return windows::utf8FromUtf16Replacing(path);
-    }
-    path.resize(path.size() * 2);
-  }
 }
 
 // The system's message font, in the point size the layout is made for (that of newer systems is
@@ -105,28 +92,15 @@ bool takesFocus(ControlKind kind) {
   return kind != ControlKind::Label && kind != ControlKind::Lamp;
 }
 
-std::int16_t boxValue(HWND box) {
-  return static_cast<std::int16_t>(::SendMessageW(box, BM_GETCHECK, 0, 0));
-}
-
-void setBoxValue(HWND box, std::int16_t value) {
-  checkBoxValue(value);
-  ::SendMessageW(box, BM_SETCHECK, static_cast<WPARAM>(value), 0);
-}
-
-void clickBox(HWND box) {
-  setBoxValue(box, boxValueAfterClick(boxValue(box)));
-}
-
 }  // namespace
 
-Form1::Form1(const Form1Parts& parts)
-    : messageBox_(parts.messageBox),
-      showCommand_(parts.showCommand),
+Form1Window::Form1Window(const MonitorParts& parts, MessageBoxCall messageBox, int showCommand)
+    : messageBox_(std::move(messageBox)),
+      showCommand_(showCommand),
       dpiX_(screenDpi(LOGPIXELSX)),
       dpiY_(screenDpi(LOGPIXELSY)),
-      programPath_(executablePath()),
-      handlers_(*this, *this, parts.settings, parts.echo) {
+      specs_(form1Controls()),
+      form_(*this, parts) {
   const INITCOMMONCONTROLSEX commonControls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&commonControls);
   font_ = createCaptionFont(dpiY_);
@@ -147,18 +121,18 @@ Form1::Form1(const Form1Parts& parts)
   }
 }
 
-Form1::~Form1() {
+Form1Window::~Form1Window() {
   if (window_ != nullptr) {
     ::DestroyWindow(window_);
   }
   ::DeleteObject(font_);
 }
 
-void Form1::createWindow() {
+void Form1Window::createWindow() {
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = &Form1::windowProcedure;
+  windowClass.lpfnWndProc = &Form1Window::windowProcedure;
   windowClass.hInstance = instance;
   windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
@@ -187,7 +161,7 @@ void Form1::createWindow() {
   }
 }
 
-void Form1::createControls() {
+void Form1Window::createControls() {
   // Not owned by the window, and so destroyed with it by hand: under Wine, a window that owns a
   // tooltip with tools cannot be made topmost (SetWindowPos with HWND_TOPMOST leaves it as it is).
   toolTips_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
@@ -201,25 +175,21 @@ void Form1::createControls() {
 
   // Made in the list's order, which the system keeps as the order of the controls (their
   // z-order), and so as the tab order.
-  const std::vector<ControlSpec> specs = form1Controls();
-  for (std::size_t index = 0; index < specs.size(); ++index) {
-    const ControlSpec& spec = specs[index];
-    const HWND control = createControl(spec, static_cast<int>(index));
-    controls_.emplace_back(spec.name, control);
-    keep(spec, control);
+  for (std::size_t index = 0; index < specs_.size(); ++index) {
+    controls_.push_back(createControl(specs_[index], static_cast<int>(index)));
   }
   // Labels and lamps lie below every control that takes the focus, so that the text box tijd is
   // drawn above Label1, which it overlaps, and the tab order stays as made.
-  for (std::size_t index = 0; index < specs.size(); ++index) {
-    if (!takesFocus(specs[index].kind)) {
-      ::SetWindowPos(controls_[index].second, HWND_BOTTOM, 0, 0, 0, 0,
+  for (std::size_t index = 0; index < specs_.size(); ++index) {
+    if (!takesFocus(specs_[index].kind)) {
+      ::SetWindowPos(controls_[index], HWND_BOTTOM, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
-  focus_ = command1_;
+  focus_ = controlOf(Control::Command1, -1);
 }
 
-HWND Form1::createControl(const ControlSpec& spec, int index) {
+HWND Form1Window::createControl(const ControlSpec& spec, int index) {
   const SystemControl kind = systemControl(spec.kind);
   const PixelRect rect = pixelRect(spec.rect, dpiX_, dpiY_);
   // A lamp draws no text: its window text is its name, which the system gives screen readers.
@@ -240,73 +210,51 @@ HWND Form1::createControl(const ControlSpec& spec, int index) {
   if (spec.kind == ControlKind::Lamp) {
     // A lamp's description is what its slot's last probe found, shown as its tooltip too.
     accessible_.annotate(control, "", spec.accessibleDescription);
-    addLampToolTip(control, spec.accessibleDescription);
+    setLampToolTip(control, spec.accessibleDescription, TTM_ADDTOOLW);
   } else {
     accessible_.annotate(control, spec.accessibleName, spec.accessibleDescription);
   }
   return control;
 }
 
-void Form1::keep(const ControlSpec& spec, HWND control) {
-  switch (spec.control) {
-    case Control::Command1:
-      command1_ = control;
-      break;
-    case Control::Command2:
-      command2_ = control;
-      break;
-    case Control::Text1:
-      text1_[spec.slot].control = control;
-      break;
-    case Control::Check1:
-      check1_[spec.slot] = control;
-      break;
-    case Control::Shape1:
-      shape1_[spec.slot] = control;
-      break;
-    case Control::Tijd:
-      tijd_.control = control;
-      break;
-    case Control::Check2:
-      check2_ = control;
-      break;
-    case Control::Label1:
-    case Control::Label2:
-      break;
-  }
+HWND Form1Window::controlOf(Control kind, int slot) const {
+  return controls_[controlIndex(kind, slot)];
 }
 
-void Form1::addLampToolTip(HWND lamp, const std::string& text) {
+// The lamp's tooltip watches the mouse over the lamp itself; message adds the tool or updates
+// its text.
+void Form1Window::setLampToolTip(HWND lamp, const std::string& text, UINT message) {
   std::wstring wide = windows::utf16FromUtf8Replacing(text);
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;
-  // The tooltip watches the mouse over the lamp itself.
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = window_;
   tool.uId = reinterpret_cast<UINT_PTR>(lamp);
   tool.lpszText = wide.data();
-  if (!::SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
+  if (!::SendMessageW(toolTips_, message, 0, reinterpret_cast<LPARAM>(&tool)) &&
+      message == TTM_ADDTOOLW) {
     failSystemCall("TTM_ADDTOOLW");
   }
 }
 
-HWND Form1::control(const std::string& name) const {
-  for (const auto& [controlName, control] : controls_) {
-    if (controlName == name) {
-      return control;
+HWND Form1Window::control(const std::string& name) const {
+  for (std::size_t index = 0; index < specs_.size(); ++index) {
+    if (specs_[index].name == name) {
+      return controls_[index];
     }
   }
   return nullptr;
 }
 
-LRESULT CALLBACK Form1::windowProcedure(HWND window, UINT message, WPARAM wParam,
-                                        LPARAM lParam) noexcept {
+LRESULT CALLBACK Form1Window::windowProcedure(HWND window, UINT message, WPARAM wParam,
+                                              LPARAM lParam) noexcept {
   if (message == WM_NCCREATE) {
-    auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* form =
+        static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     form->window_ = window;
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
   }
-  auto* form = reinterpret_cast<Form1*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* form = reinterpret_cast<Form1Window*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (form == nullptr) {
     return ::DefWindowProcW(window, message, wParam, lParam);
   }
@@ -315,11 +263,14 @@ LRESULT CALLBACK Form1::windowProcedure(HWND window, UINT message, WPARAM wParam
   return form->handleMessage(window, message, wParam, lParam);
 }
 
-LRESULT Form1::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Form1Window::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
-        buttonClicked(reinterpret_cast<HWND>(lParam));
+        const int index = LOWORD(wParam) - kFirstControlId;
+        if (index >= 0 && index < static_cast<int>(specs_.size())) {
+          form_.clicked(specs_[index].control, specs_[index].slot);
+        }
         return 0;
       }
       break;
@@ -327,7 +278,7 @@ LRESULT Form1::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
       // WM_TIMER comes only when no other message waits, so the window is painted before the
       // first tick, and ticks that fall due during a sweep come as one.
       if (wParam == kTimer1Id) {
-        handlers_.timer1Tick();
+        form_.handlers().timer1Tick();
         return 0;
       }
       break;
@@ -348,7 +299,7 @@ LRESULT Form1::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
       return 0;
     case WM_CLOSE:
       // Closing is never cancelled, whatever the save does.
-      handlers_.unload();
+      form_.handlers().unload();
       ::DestroyWindow(window);
       return 0;
     case WM_ENDSESSION:
@@ -359,7 +310,7 @@ LRESULT Form1::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
       }
       return 0;
     case WM_DESTROY:
-      for (const auto& [name, control] : controls_) {
+      for (const HWND control : controls_) {
         accessible_.clear(control);
       }
       ::DestroyWindow(toolTips_);
@@ -378,27 +329,10 @@ LRESULT Form1::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
   return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-void Form1::buttonClicked(HWND button) {
-  if (button == command1_) {
-    handlers_.command1Click();
-  } else if (button == command2_) {
-    handlers_.command2Click();
-  } else if (button == check2_) {
-    clickBox(check2_);
-    handlers_.check2Changed();
-  } else {
-    for (const HWND box : check1_) {
-      if (button == box) {
-        clickBox(box);
-      }
-    }
-  }
-}
-
-void Form1::drawLamp(const DRAWITEMSTRUCT& item) const {
+void Form1Window::drawLamp(const DRAWITEMSTRUCT& item) const {
   LampColor color = LampColor::Black;
   for (int slot = 0; slot < kSlotCount; ++slot) {
-    if (shape1_[slot] == item.hwndItem) {
+    if (controlOf(Control::Shape1, slot) == item.hwndItem) {
       color = lampColors_[slot];
     }
   }
@@ -418,99 +352,54 @@ void Form1::drawLamp(const DRAWITEMSTRUCT& item) const {
   ::DeleteObject(brush);
 }
 
-std::string Form1::boxText(const TextBox& box) {
-  const std::wstring current = windowText(box.control);
-  return current == box.shown ? box.given : windows::utf8FromUtf16Replacing(current);
+std::string Form1Window::text(Control box, int slot) const {
+  return windows::utf8FromUtf16Replacing(windowText(controlOf(box, slot)));
 }
 
-void Form1::setBoxText(TextBox& box, const std::string& text) {
-  ::SetWindowTextW(box.control, windows::utf16FromUtf8Replacing(text).c_str());
-  box.given = text;
-  box.shown = windowText(box.control);
+void Form1Window::setText(Control box, int slot, const std::string& text) {
+  ::SetWindowTextW(controlOf(box, slot), windows::utf16FromUtf8Replacing(text).c_str());
 }
 
-std::string Form1::addressText(int slot) const {
-  checkSlotIndex(slot);
-  return boxText(text1_[slot]);
+// Box values 0, 1 and 2 are the button states unchecked, checked and greyed.
+std::int16_t Form1Window::boxValue(Control box, int slot) const {
+  return static_cast<std::int16_t>(::SendMessageW(controlOf(box, slot), BM_GETCHECK, 0, 0));
 }
 
-void Form1::setAddressText(int slot, const std::string& text) {
-  checkSlotIndex(slot);
-  setBoxText(text1_[slot], text);
+void Form1Window::setBoxValue(Control box, int slot, std::int16_t value) {
+  ::SendMessageW(controlOf(box, slot), BM_SETCHECK, static_cast<WPARAM>(value), 0);
 }
 
-std::int16_t Form1::enableValue(int slot) const {
-  checkSlotIndex(slot);
-  return boxValue(check1_[slot]);
-}
-
-void Form1::setEnableValue(int slot, std::int16_t value) {
-  checkSlotIndex(slot);
-  setBoxValue(check1_[slot], value);
-}
-
-LampColor Form1::lampColor(int slot) const {
-  checkSlotIndex(slot);
+LampColor Form1Window::lampColor(int slot) const {
   return lampColors_[slot];
 }
 
-void Form1::setLampColor(int slot, LampColor color) {
-  checkSlotIndex(slot);
+void Form1Window::setLampColor(int slot, LampColor color) {
   lampColors_[slot] = color;
-  // Only asks for a repaint: the colours of one sweep appear together when the window paints.
-  ::InvalidateRect(shape1_[slot], nullptr, FALSE);
+  ::InvalidateRect(controlOf(Control::Shape1, slot), nullptr, FALSE);
 }
 
-std::string Form1::intervalText() const {
-  return boxText(tijd_);
+std::string Form1Window::lampReport(int slot) const {
+  return lampReports_[slot];
 }
 
-void Form1::setIntervalText(const std::string& text) {
-  setBoxText(tijd_, text);
+void Form1Window::setLampReport(int slot, const std::string& text) {
+  const HWND lamp = controlOf(Control::Shape1, slot);
+  setLampToolTip(lamp, text, TTM_UPDATETIPTEXTW);
+  accessible_.describe(lamp, text);
+  lampReports_[slot] = text;
 }
 
-std::int16_t Form1::onTopValue() const {
-  return boxValue(check2_);
-}
-
-void Form1::setOnTopValue(std::int16_t value) {
-  checkBoxValue(value);
-  if (value == onTopValue()) {
-    return;
-  }
-  setBoxValue(check2_, value);
-  handlers_.check2Changed();
-}
-
-void Form1::setProbeReport(int slot, const ProbeReport& report) {
-  checkSlotIndex(slot);
-  std::string text = probeReportText(report, programPath_);
-  // Every sweep reports every slot; only a new outcome is news to a screen reader.
-  if (text == lampReports_[slot]) {
-    return;
-  }
-  std::wstring wide = windows::utf16FromUtf8Replacing(text);
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = window_;
-  tool.uId = reinterpret_cast<UINT_PTR>(shape1_[slot]);
-  tool.lpszText = wide.data();
-  ::SendMessageW(toolTips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-  accessible_.describe(shape1_[slot], text);
-  lampReports_[slot] = std::move(text);
-}
-
-int Form1::clientHeight() const {
+int Form1Window::clientHeight() const {
   RECT client{};
   ::GetClientRect(window_, &client);
   return client.bottom - client.top;
 }
 
-int Form1::verticalDpi() const {
+int Form1Window::verticalDpi() const {
   return dpiY_;
 }
 
-void Form1::setClientHeight(int pixels) {
+void Form1Window::setClientHeight(int pixels) {
   RECT client{};
   ::GetClientRect(window_, &client);
   RECT outer{0, 0, client.right - client.left, pixels};
@@ -522,35 +411,35 @@ void Form1::setClientHeight(int pixels) {
   }
 }
 
-void Form1::keepAbove(bool above) {
+void Form1Window::keepAbove(bool above) {
   // The window exists from the start, hidden, so that this takes effect from its first
   // appearance. What the window manager makes of it is not checked: the command skips what fails.
   ::SetWindowPos(window_, above ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE);
 }
 
-void Form1::showMessage(const MessageBoxContent& content, MessagePlacement placement) {
+void Form1Window::showMessage(const MessageBoxContent& content, MessagePlacement placement) {
   const bool overTheWindow = placement == MessagePlacement::OverTheWindow && window_ != nullptr &&
                              ::IsWindowVisible(window_);
   showMessageBox(messageBox_, overTheWindow ? window_ : nullptr, content);
 }
 
-void Form1::stopTimer() {
+void Form1Window::stopTimer() {
   ::KillTimer(window_, kTimer1Id);
 }
 
-void Form1::showWindow() {
+void Form1Window::showWindow() {
   ::ShowWindow(window_, showCommand_);
-  ::SetFocus(command1_);
+  ::SetFocus(controlOf(Control::Command1, -1));
 }
 
-void Form1::closeWindow() {
+void Form1Window::closeWindow() {
   if (window_ != nullptr) {
     ::SendMessageW(window_, WM_CLOSE, 0, 0);
   }
 }
 
-int Form1::runEventLoop() {
+int Form1Window::runEventLoop() {
   loopRunning_ = true;
   loopEnded_ = false;
   MSG message{};
@@ -573,9 +462,7 @@ int Form1::runEventLoop() {
   return exitStatus_;
 }
 
-void Form1::endEventLoop(int status) {
-  // Before the loop runs (a failed load) there is nothing to end: the start-up sees the failure
-  // instead, and a later loop is not cut short.
+void Form1Window::endEventLoop(int status) {
   if (loopRunning_) {
     exitStatus_ = status;
     loopEnded_ = true;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/qt/monitor_program.h"
+#include "app/linux/qt_platform.h"
 
 namespace orlo {
 namespace {
