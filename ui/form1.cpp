@@ -12,7 +12,7 @@ constexpr int kSingle = -1;
 Form1::Form1(Form1Skin& skin, const MonitorParts& parts)
     : skin_(skin),
       programPath_(parts.programPath),
-      handlers_(*this, skin, parts.settings, parts.echo) {}
+      handlers_(*this, skin, parts.settings, parts.echo, *parts.errors) {}
 
 std::string Form1::boxText(Control box, int slot, const SetText& set) const {
   std::string current = skin_.text(box, slot);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <iostream>
 #include <string>
 
 #include "core/echo_probe.h"
@@ -12,12 +13,14 @@
 namespace orlo {
 
 // What the window works with, whatever its toolkit: the settings store it loads from and saves
-// to, the echo service its sweeps probe with, and the program's file, which the lamps name in
-// their advice when this user may not open ICMP sockets.
+// to, the echo service its sweeps probe with, the program's file, which the lamps name in their
+// advice when this user may not open ICMP sockets, and where a failure goes when the program
+// ends without its user.
 struct MonitorParts {
   SettingsStore& settings;
   EchoService& echo;
   std::string programPath;
+  std::ostream* errors = &std::cerr;
 };
 
 // The monitor window Form1, the same with every toolkit. It implements MonitorView over the

@@ -1,16 +1,33 @@
 #include "ui/form1_handlers.h"
 
+#include <new>
+#include <ostream>
+
 #include "core/check_sweep.h"
 #include "settings/settings_sequences.h"
 #include "ui/form1_layout.h"
 
 namespace orlo {
+namespace {
+
+// The failure's own words; running out of memory says so rather than naming the exception.
+std::string reasonOf(const std::exception& failure) {
+  if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) {
+    return "The program ran out of memory.";
+  }
+  return failure.what();
+}
+
+}  // namespace
 
 Form1Handlers::Form1Handlers(MonitorView& view, WindowShell& shell, SettingsStore& settings,
-                             EchoService& echo)
-    : view_(view), shell_(shell), settings_(settings), echo_(echo), schedule_(view, [this] {
-        doping();
-      }) {}
+                             EchoService& echo, std::ostream& errors)
+    : view_(view),
+      shell_(shell),
+      settings_(settings),
+      echo_(echo),
+      errors_(&errors),
+      schedule_(view, [this] { doping(); }) {}
 
 bool Form1Handlers::start() {
   if (!load()) {
@@ -61,9 +78,15 @@ void Form1Handlers::command1Click() {
   try {
     const int dpi = shell_.verticalDpi();
     const int expanded = twipsToPixels(layout::kExpandedClientHeight, dpi);
-    const int collapsed = twipsToPixels(layout::kCollapsedClientHeight, dpi);
-    // Any height but the expanded one counts as collapsed, the height at creation included.
-    shell_.setClientHeight(shell_.clientHeight() == expanded ? collapsed : expanded);
+    const int height = shell_.clientHeight();
+    // A screen too small for the expanded view cuts it short; what the last expand left counts
+    // as expanded too. Any other height counts as collapsed, the height at creation included.
+    if (height == expanded || height == heightLeftByExpand_) {
+      shell_.setClientHeight(twipsToPixels(layout::kCollapsedClientHeight, dpi));
+    } else {
+      shell_.setClientHeight(expanded);
+      heightLeftByExpand_ = shell_.clientHeight();
+    }
   } catch (const std::exception& failure) {
     endAfterFailure("could not change the window's height", failure);
   }
@@ -89,12 +112,24 @@ void Form1Handlers::doping() {
   ::orlo::doping(view_, echo_);
 }
 
+void Form1Handlers::endUnattended() {
+  unattended_ = true;
+}
+
 void Form1Handlers::reportFatal(MessagePlacement placement, const std::string& what,
                                 const std::exception& failure) {
   failed_ = true;
   // No sweep runs behind the report.
   shell_.stopTimer();
-  shell_.showMessage(failureReport(what, failure.what()), placement);
+  const MessageBoxContent report = failureReport(what, reasonOf(failure));
+  if (!unattended_) {
+    shell_.showMessage(report, placement);
+  }
+  // Nobody is there to dismiss a box, or the end of the program closed it unread: the program
+  // ends now, and says why in one line.
+  if (unattended_) {
+    *errors_ << report.oneLine() << std::endl;
+  }
   shell_.endEventLoop(kFailureExitStatus);
 }
 

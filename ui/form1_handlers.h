@@ -1,6 +1,8 @@
 #pragma once
 
 #include <exception>
+#include <iosfwd>
+#include <optional>
 #include <string>
 
 #include "core/echo_probe.h"
@@ -21,11 +23,13 @@ inline constexpr int kFailureExitStatus = 1;
 // No exception leaves a handler. The load, unload, expand/collapse and about handlers report a
 // failure in a message box and end the program: failed() turns true, the timer stops and a
 // running event loop ends with kFailureExitStatus; a failure in the expand/collapse or about
-// handler also closes the window, which saves the settings. The tick and the always-on-top
-// command skip what fails and go on.
+// handler also closes the window, which saves the settings. Once the program is ending without
+// its user (endUnattended), such a failure is written to `errors` as one line instead, and
+// nothing waits for a click. The tick and the always-on-top command skip what fails and go on.
 class Form1Handlers {
  public:
-  Form1Handlers(MonitorView& view, WindowShell& shell, SettingsStore& settings, EchoService& echo);
+  Form1Handlers(MonitorView& view, WindowShell& shell, SettingsStore& settings, EchoService& echo,
+                std::ostream& errors);
 
   // The program's start-up for a window that has just been created, its timer counting: the load
   // handler, then the first show. Returns false when the load failed; the failure has then been
@@ -42,7 +46,8 @@ class Form1Handlers {
   void unload();
   // Timer1: one tick of the refresh schedule.
   void timer1Tick();
-  // ">>": a client area as high as the expanded view collapses, any other height expands.
+  // ">>": a client area as high as the expanded view, or as high as the last expand left it where
+  // the screen cut it short, collapses; any other height expands.
   void command1Click();
   // "?": the about box.
   void command2Click();
@@ -51,6 +56,10 @@ class Form1Handlers {
 
   // One check sweep over the window's slots.
   void doping();
+
+  // The program is ending without its user: an end signal, or the end of the session. What
+  // fails from now on is not shown in a box.
+  void endUnattended();
 
   // A handler that ends the program has failed: the program's status must be 1.
   bool failed() const { return failed_; }
@@ -64,8 +73,11 @@ class Form1Handlers {
   WindowShell& shell_;
   SettingsStore& settings_;
   EchoService& echo_;
+  std::ostream* errors_;
   RefreshSchedule schedule_;
+  std::optional<int> heightLeftByExpand_;
   bool failed_ = false;
+  bool unattended_ = false;
 };
 
 }  // namespace orlo

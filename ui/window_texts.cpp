@@ -1,5 +1,7 @@
 #include "ui/window_texts.h"
 
+#include <algorithm>
+
 #include "program_identity.h"
 
 namespace orlo {
@@ -12,6 +14,17 @@ std::string MessageBoxContent::text(std::string_view lineBreak) const {
     }
     joined += lines[index];
   }
+  return joined;
+}
+
+std::string MessageBoxContent::oneLine() const {
+  std::string joined;
+  for (const std::string& line : lines) {
+    if (!line.empty()) {
+      joined += (joined.empty() ? "" : " ") + line;
+    }
+  }
+  std::replace(joined.begin(), joined.end(), '\n', ' ');
   return joined;
 }
 

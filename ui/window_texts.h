@@ -20,6 +20,8 @@ struct MessageBoxContent {
 
   // The lines joined by the toolkit's line break.
   std::string text(std::string_view lineBreak) const;
+  // The lines that are not empty, joined by spaces: the box as one line, for a terminal.
+  std::string oneLine() const;
 };
 
 // The window's caption: the program's name.

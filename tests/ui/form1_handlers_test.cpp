@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -94,23 +95,51 @@ TEST_F(Form1HandlersTest, AFailedSaveIsReportedOverTheWindowAndEndsWithStatusOne
   EXPECT_EQ(store.monitorValue("ip0"), "kept");
 }
 
-TEST_F(Form1HandlersTest, Command1ExpandsUnlessTheClientIsAsHighAsTheExpandedView) {
+TEST_F(Form1HandlersTest, Command1CollapsesOnlyWhatTheExpandLeftAndExpandsAnyOtherHeight) {
   const struct {
     int dpi;
-    int heightBefore;
-    int heightAfter;
-  } clicks[] = {
-      {96, 55, 343},  {96, 343, 56},  {96, 56, 343},  {96, 200, 343},
-      {96, 342, 343}, {96, 344, 343}, {144, 83, 515}, {144, 515, 84},
+    int tallest;  // what the screen allows
+    std::vector<int> heightsAfterClicks;
+  } cases[] = {
+      {96, 1000, {343, 56, 343, 56}},
+      {144, 1000, {515, 84, 515}},
+      // A screen too small for the expanded view cuts it short every time.
+      {240, 732, {732, 140, 732, 140}},
   };
-  for (const auto& click : clicks) {
-    SCOPED_TRACE(std::to_string(click.dpi) + " dpi, height " + std::to_string(click.heightBefore));
-    shell.dpi = click.dpi;
-    shell.height = click.heightBefore;
+  for (const auto& each : cases) {
+    SCOPED_TRACE(std::to_string(each.dpi) + " dpi");
+    InMemoryWindow fresh;
+    fresh.skin.dpi = each.dpi;
+    fresh.skin.tallest = each.tallest;
+    std::vector<int> heights;
+    for (std::size_t click = 0; click < each.heightsAfterClicks.size(); ++click) {
+      fresh.form.handlers().command1Click();
+      heights.push_back(fresh.skin.height);
+    }
+    EXPECT_EQ(heights, each.heightsAfterClicks);
+  }
+  // Any other height expands: the one at creation, and those near the expanded one.
+  for (const int height : {55, 200, 342, 344}) {
+    shell.height = height;
     handlers.command1Click();
-    EXPECT_EQ(shell.height, click.heightAfter);
+    EXPECT_EQ(shell.height, 343) << height;
   }
   EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(Form1HandlersTest, EndingWithoutTheUserWritesAFailedSaveAsOneLineInsteadOfABox) {
+  shell.duringEventLoop = [&] {
+    store.failCommits();
+    handlers.endUnattended();
+    shell.closeWindow();
+  };
+  EXPECT_EQ(handlers.run(), kFailureExitStatus);
+  EXPECT_TRUE(shell.messages.empty());
+  EXPECT_EQ(shell.calls.back(), "end 1");
+  const std::string line = errors.str();
+  EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+  EXPECT_NE(line.find("could not save its settings"), std::string::npos) << line;
+  EXPECT_NE(line.find("in-memory settings store"), std::string::npos) << line;
 }
 
 TEST_F(Form1HandlersTest, AboutBoxHasItsTitleSevenLinesAndNoIcon) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <functional>
+#include <limits>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -23,6 +26,7 @@ class RecordingSkin final : public Form1Skin {
 
   Form1Handlers* handlers = nullptr;
   int height = 55;
+  int tallest = std::numeric_limits<int>::max();  // where the screen cuts a window short
   int dpi = 96;
   std::function<void()> duringEventLoop;
   std::string failing;
@@ -57,7 +61,7 @@ class RecordingSkin final : public Form1Skin {
   int verticalDpi() const override { return dpi; }
   void setClientHeight(int pixels) override {
     log("resize");
-    height = pixels;
+    height = std::min(pixels, tallest);
   }
   void keepAbove(bool above) override { log(above ? "above" : "normal stacking"); }
   void showMessage(const MessageBoxContent& content, MessagePlacement placement) override {
@@ -102,7 +106,8 @@ struct InMemoryWindow {
   MemorySettingsStore store;
   ScriptedEcho echo;
   RecordingSkin skin;
-  Form1 form{skin, {store, echo, "/usr/bin/orlo-monitor"}};
+  std::ostringstream errors;
+  Form1 form{skin, {store, echo, "/usr/bin/orlo-monitor", &errors}};
 
   std::string messageText(std::size_t index) const {
     return index < skin.messages.size() ? skin.messages[index].text("\n") : "<no message>";
