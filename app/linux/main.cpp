@@ -1,10 +1,12 @@
 // The monitor on Linux: watches up to ten IPv4 hosts and shows each as a lamp in a Qt window.
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <QApplication>
@@ -19,7 +21,6 @@
 #include "settings/ini_file_store.h"
 #include "ui/form1_handlers.h"
 #include "ui/qt/message_presenter.h"
-#include "ui/window_texts.h"
 
 #include "app/orlo_icon.xpm"
 
@@ -36,25 +37,40 @@ std::optional<std::string> environmentValue(const char* name) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  // First, before any thread exists; a logout or Ctrl+C then closes the window as the user would.
-  orlo::blockEndSignals();
+  // A write past the file-size limit then fails with EFBIG, which the save reports, rather than
+  // killing the program and the user's edits with it.
+  std::signal(SIGXFSZ, SIG_IGN);
 
-  if (const auto platform = orlo::preferredPlatform(environmentValue("QT_QPA_PLATFORM"),
-                                                    environmentValue("WAYLAND_DISPLAY"),
-                                                    environmentValue("DISPLAY"))) {
+  orlo::DisplayEnvironment environment{
+      environmentValue("QT_QPA_PLATFORM"), environmentValue("WAYLAND_DISPLAY"),
+      environmentValue("DISPLAY"), environmentValue("XDG_RUNTIME_DIR"),
+      std::vector<std::string>(argv + 1, argv + argc)};
+  if (const auto platform = orlo::preferredPlatform(environment)) {
     qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));
+    environment.qpaPlatform = platform;
   }
-  // Qt aborts, advising to reinstall, when it cannot open the display; say what is missing.
-  if (orlo::needsX11DisplayCheck(environmentValue("QT_QPA_PLATFORM"),
-                                 environmentValue("WAYLAND_DISPLAY"),
-                                 std::vector<std::string>(argv + 1, argv + argc))) {
-    if (const auto problem = orlo::x11DisplayProblem(environmentValue("DISPLAY"))) {
-      std::fprintf(stderr, "%s\n", problem->c_str());
-      return orlo::kFailureExitStatus;
-    }
+  if (const auto problem = orlo::displayProblem(environment)) {
+    std::fprintf(stderr, "%s\n", problem->c_str());
+    return orlo::kFailureExitStatus;
   }
 
+  // Until now an end signal ends the program at once, with nothing to save. From here they are
+  // blocked, before QApplication starts threads of its own, and read on the event loop: a logout
+  // or Ctrl+C then closes the window as the user would, and any box that is open.
+  std::optional<orlo::EndSignals> endSignals;
+  try {
+    orlo::blockEndSignals();
+  } catch (const std::system_error& failure) {
+    std::fprintf(stderr, "%s: %s\n", orlo::identity::kProductName, failure.what());
+    return orlo::kFailureExitStatus;
+  }
   QApplication application(argc, argv);
+  try {
+    endSignals.emplace();
+  } catch (const std::system_error& failure) {
+    std::fprintf(stderr, "%s: %s\n", orlo::identity::kProductName, failure.what());
+    return orlo::kFailureExitStatus;
+  }
   QCoreApplication::setOrganizationName(QString::fromUtf8(orlo::identity::kCompany));
   QCoreApplication::setApplicationVersion(QString::fromUtf8(orlo::identity::kVersion));
   QApplication::setWindowIcon(QIcon(QPixmap(orlo_icon_xpm)));
@@ -63,12 +79,10 @@ int main(int argc, char* argv[]) {
   try {
     orlo::IniFileStore settings(orlo::IniFileStore::defaultFilePath());
     orlo::Module1 echo;
-    const orlo::EndSignals endSignals;
     return orlo::runMonitor({settings, echo, QCoreApplication::applicationFilePath().toStdString()},
-                            messages, &endSignals);
+                            messages, &*endSignals);
   } catch (const std::exception& failure) {
     // The window reports its own failures; this is what fails before it exists.
-    messages.show(nullptr, orlo::startFailureReport(failure.what()));
-    return orlo::kFailureExitStatus;
+    return orlo::reportStartFailure(messages, *endSignals, failure);
   }
 }

@@ -2,11 +2,15 @@
 # How the real orlo-monitor ends when it is not closed by hand.
 #
 #   signals: started on the offscreen platform with its own settings file, it gets SIGTERM,
-#            SIGHUP, SIGINT, and two SIGTERMs at once; each time it must save its settings and
-#            end with status 0.
+#            SIGHUP, SIGINT, and two SIGTERMs at once; each time it must save its settings, with
+#            a value nobody edited byte for byte, and end with status 0. Under a file-size limit
+#            too small for the save, SIGTERM must end it with status 1 and one line on stderr
+#            naming the file, rather than a box waiting for a click. As root, a user with no home
+#            folder gets a box before the window exists, which SIGTERM must close too.
 #   display: started without a usable display (DISPLAY unset, or naming a display that does not
-#            exist), it must print one line that names the display and asks for a graphical
-#            session, and end with status 1.
+#            exist, or a Wayland display that does not answer, alone or with such a DISPLAY), it
+#            must print one line that names the displays and asks for a graphical session, and end
+#            with status 1.
 #
 # usage: program_ends.sh signals|display ORLO_MONITOR
 set -euo pipefail
@@ -40,28 +44,72 @@ end_signals_taken() {
   [ -n "$caught" ] && ((((blocked | caught) & 0x4003) == 0x4003))
 }
 
-end_by_signals() {
-  local signals=("$@")
-  local settings="$work/config/Orlo/Orlo.conf"
-  mkdir -p "$(dirname "$settings")"
-  printf '[Monitor]\nip3=127.0.0.9\nrefresh=7\n' >"$settings"
-  env -u DISPLAY QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" "$monitor" \
-    >"$work/monitor.log" 2>&1 &
+# Starts the monitor on the offscreen platform, with the command before it (env by default), and
+# waits until it takes the end signals.
+start_offscreen() {
+  env -u DISPLAY QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" "$@" "$monitor" \
+    >"$work/monitor.log" 2>"$work/monitor.err" &
   monitor_pid=$!
   x_track "$monitor_pid"
   wait_for 30 end_signals_taken ||
-    fail "the monitor never took SIGTERM, SIGHUP and SIGINT: $(cat "$work/monitor.log")"
-  for signal in "${signals[@]}"; do
+    fail "the monitor never took SIGTERM, SIGHUP and SIGINT: $(cat "$work/monitor.err")"
+}
+
+# Sends the signals; the monitor must end with the status expected.
+end_with() {
+  local expected=$1
+  shift
+  for signal in "$@"; do
     kill "-$signal" "$monitor_pid"
   done
-  wait_for 30 x_gone "$monitor_pid" || fail "the monitor did not end after ${signals[*]}"
+  wait_for 30 x_gone "$monitor_pid" || fail "the monitor did not end after $*"
   local status=0
   wait "$monitor_pid" || status=$?
-  [ "$status" -eq 0 ] || fail "after ${signals[*]} the monitor ended with status $status"
-  for line in ip3=127.0.0.9 refresh=7 ipen9=0 ontop=1; do
-    grep -qx "$line" "$settings" || fail "after ${signals[*]} the settings lack $line: $(cat "$settings")"
+  [ "$status" -eq "$expected" ] || fail "after $* the monitor ended with status $status"
+}
+
+settings="$work/config/Orlo/Orlo.conf"
+# ip1 is not UTF-8, which no text box can hold: unedited, it is saved as it was loaded.
+earlier_settings=$'[Monitor]\nip1=\xff\xfe\xc3(\nip3=127.0.0.9\nrefresh=7\n'
+
+end_by_signals() {
+  mkdir -p "$(dirname "$settings")"
+  printf '%s' "$earlier_settings" >"$settings"
+  start_offscreen
+  end_with 0 "$@"
+  for line in ip3=127.0.0.9 refresh=7 ipen9=0 ontop=1 $'ip1=\xff\xfe\xc3('; do
+    grep -qxF "$line" "$settings" || fail "after $* the settings lack $line: $(cat -A "$settings")"
   done
-  echo "${signals[*]}: saved, status 0"
+  echo "$*: saved, status 0"
+}
+
+# A save that fails while a signal ends the program: one line on stderr, status 1, no box.
+end_by_signal_with_failing_save() {
+  printf '%s' "$earlier_settings" >"$settings"
+  start_offscreen prlimit --fsize=64 --
+  end_with 1 TERM
+  grep -q "could not save its settings.*$settings.*File too large" "$work/monitor.err" &&
+    [ "$(wc -l <"$work/monitor.err")" -eq 1 ] ||
+    fail "a failed save at SIGTERM did not say so in one line: $(cat "$work/monitor.err")"
+  [ "$(cat "$settings")" = "$(printf '%s' "$earlier_settings")" ] || fail "the failed save changed $settings"
+  echo "TERM with the save failing: $(cat "$work/monitor.err")"
+}
+
+# As root: a user without a home folder gets a box before the window exists; SIGTERM closes it.
+end_start_failure_box() {
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "skipped: a user without a home folder needs root to become"
+    return
+  fi
+  env -i QT_QPA_PLATFORM=offscreen setpriv --reuid=54321 --regid=54321 --clear-groups \
+    "$monitor" >"$work/monitor.log" 2>"$work/monitor.err" &
+  monitor_pid=$!
+  x_track "$monitor_pid"
+  wait_for 30 end_signals_taken || fail "the monitor without a home never took the end signals"
+  end_with 1 TERM
+  grep -q "could not start" "$work/monitor.err" ||
+    fail "the closed box was not written to stderr: $(cat "$work/monitor.err")"
+  echo "TERM at the start failure box: $(cat "$work/monitor.err")"
 }
 
 # Starts the monitor with the environment changes given; it must say, in one line on stderr, that
@@ -89,6 +137,8 @@ case $mode in
       read -ra list <<<"$signals"
       end_by_signals "${list[@]}"
     done
+    end_by_signal_with_failing_save
+    end_start_failure_box
     ;;
   display)
     start_without_display "DISPLAY is not set" -u DISPLAY
@@ -97,6 +147,12 @@ case $mode in
       number=$((number + 1))
     done
     start_without_display "\":$number\"" DISPLAY=":$number"
+    runtime="$work/runtime"
+    mkdir -p "$runtime"
+    start_without_display "Wayland display \"wayland-9\"" -u DISPLAY WAYLAND_DISPLAY=wayland-9 \
+      XDG_RUNTIME_DIR="$runtime"
+    start_without_display "\":$number\"; cannot reach the Wayland display \"wayland-9\"" \
+      DISPLAY=":$number" WAYLAND_DISPLAY=wayland-9 XDG_RUNTIME_DIR="$runtime"
     ;;
   *)
     fail "unknown mode $mode"
