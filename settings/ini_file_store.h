@@ -47,8 +47,8 @@ class IniFileStore : public SettingsStore {
   void save(const std::string& application, const std::string& section, const std::string& key,
             const std::string& value) override;
   void commit() override;
-  // The file's absolute path.
-  std::string location() const override { return filePath_; }
+  // The file's absolute path, for every section.
+  std::string location(const std::string& /*section*/) const override { return filePath_; }
 
  private:
   struct StagedValue {

@@ -24,6 +24,12 @@ struct KeyCloser {
 };
 using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
+// A section's key as a message names it, from HKEY_CURRENT_USER on.
+std::string shownKeyPath(const std::string& section) {
+  return std::string(kRootName) + "\\" + kSettingsArea + "\\" + kSettingsApplication + "\\" +
+         section;
+}
+
 std::wstring wideName(const std::string& name, const char* what) {
   std::optional<std::wstring> wide = windows::utf16FromUtf8(name);
   if (!wide) {
@@ -56,7 +62,7 @@ struct ValueAddress {
     const std::string applicationPath = std::string(kSettingsArea) + "\\" + application + "\\";
     keyPath = wideName(applicationPath, "application") + wideName(section, "section");
     valueName = wideName(key, "key");
-    shownKey = std::string(kRootName) + "\\" + applicationPath + section;
+    shownKey = shownKeyPath(section);
     shownValue = quotedForMessage(key);
   }
 
@@ -172,8 +178,8 @@ void RegistryStore::save(const std::string& application, const std::string& sect
   }
 }
 
-std::string RegistryStore::location() const {
-  return std::string(kRootName) + "\\" + kSettingsArea + "\\" + kSettingsApplication;
+std::string RegistryStore::location(const std::string& section) const {
+  return shownKeyPath(section);
 }
 
 }  // namespace orlo

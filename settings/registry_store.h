@@ -36,8 +36,9 @@ class RegistryStore : public SettingsStore {
   void save(const std::string& application, const std::string& section, const std::string& key,
             const std::string& value) override;
   void commit() override {}
-  // The application's key: HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Orlo.
-  std::string location() const override;
+  // The section's key, where its values are:
+  // HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Orlo\<section>.
+  std::string location(const std::string& section) const override;
 };
 
 }  // namespace orlo

@@ -32,8 +32,9 @@ void save(SettingsStore& store, const std::string& key, const std::string& value
 
 [[noreturn]] void throwUnusableOnTop(const SettingsStore& store, const std::string& text,
                                      const char* problem) {
-  throw SettingsError("The setting \"" + std::string(kOnTopKey) + "\" in " + store.location() +
-                      " holds " + quotedForMessage(text) + ", which " + problem +
+  throw SettingsError("The setting \"" + std::string(kOnTopKey) + "\" in " +
+                      store.location(kSettingsSection) + " holds " + quotedForMessage(text) +
+                      ", which " + problem +
                       ". Change it to 0, 1 or 2, or delete it to use the default.");
 }
 

@@ -384,7 +384,7 @@ TEST(IniFileStore, ServesOnlyItsOwnApplicationAndPlainNames) {
   EXPECT_THROW(store.save(kSettingsApplication, "Mon/itor", "ip0", ""), std::invalid_argument);
   EXPECT_THROW(store.get(kSettingsApplication, kSettingsSection, "a\\b", ""),
                std::invalid_argument);
-  EXPECT_EQ(store.location(), folder.file("Orlo.conf"));
+  EXPECT_EQ(store.location(kSettingsSection), folder.file("Orlo.conf"));
 }
 
 }  // namespace
