@@ -1,28 +1,33 @@
 #include "settings/ini_file_store.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QString>
+#include <array>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
+
+#include "core/unique_fd.h"
+#include "settings/message_text.h"
 
 namespace orlo {
 namespace {
 
 // The largest buffer offered to getpwuid_r before giving up on a password entry.
 constexpr std::size_t kMaxPasswordEntryBytes = 1 << 20;
+// As many symbolic links as the kernel follows in one path.
+constexpr int kMaxLinks = 40;
+// Names tried for the new file before the folder is taken to be full of stale ones.
+constexpr int kNameAttempts = 100;
 
 // Why the file could not be read or written, in the system's own words where it has some.
 class FileProblem : public std::runtime_error {
@@ -34,8 +39,47 @@ std::string systemReason(int error) {
   return std::generic_category().message(error);
 }
 
-QString qtPath(const std::string& path) {
-  return QFile::decodeName(QByteArray::fromStdString(path));
+// Paths are bytes, as the environment and the file system give them; a message shows the bytes
+// that are not UTF-8 as escapes.
+std::string shown(const std::string& path) {
+  return escapedForMessage(path);
+}
+
+// "<path> cannot be <what> (<the system's reason>)".
+FileProblem problem(const std::string& path, const char* what, int error) {
+  return FileProblem(shown(path) + " cannot be " + what + " (" + systemReason(error) + ")");
+}
+
+FileProblem folderProblem(const std::string& folder, int error, const std::string& linkPath) {
+  if (error == ENOENT && !linkPath.empty()) {
+    return FileProblem("the link " + shown(linkPath) + " points into the folder " + shown(folder) +
+                       ", which does not exist");
+  }
+  return FileProblem("the folder " + shown(folder) + " cannot be written (" + systemReason(error) +
+                     ")");
+}
+
+// The path without empty and "." parts: "/a//b/./c/" is "/a/b/c". ".." stays, since only the
+// file system knows where it leads when a symbolic link stands before it.
+std::string cleanPath(std::string_view path) {
+  std::string clean = path.starts_with('/') ? "/" : "";
+  while (!path.empty()) {
+    const std::size_t slash = path.find('/');
+    const std::string_view part = path.substr(0, slash);
+    path.remove_prefix(slash == std::string_view::npos ? path.size() : slash + 1);
+    if (part.empty() || part == ".") {
+      continue;
+    }
+    if (!clean.empty() && clean.back() != '/') {
+      clean += '/';
+    }
+    clean += part;
+  }
+  return clean;
+}
+
+std::string folderOf(const std::string& path) {
+  return std::filesystem::path(path).parent_path().string();
 }
 
 void checkAddress(const std::string& application, const std::string& section,
@@ -50,39 +94,145 @@ void checkAddress(const std::string& application, const std::string& section,
 }
 
 struct FileContents {
-  bool exists = false;
+  UniqueFd reader;  // open while the file exists
   std::string bytes;
   struct stat info {};  // of the file a symbolic link points to
+
+  bool exists() const { return reader.valid(); }
 };
 
 FileContents readFile(const std::string& path) {
   FileContents file;
-  if (::stat(path.c_str(), &file.info) != 0) {
+  struct stat found {};
+  if (::stat(path.c_str(), &found) != 0) {
     const int error = errno;
     if (error == ENOENT || error == ENOTDIR) {
       return file;  // neither the file nor its folder is there: nothing to read
     }
-    throw FileProblem(path + " cannot be read (" + systemReason(error) + ")");
+    throw problem(path, "read", error);
   }
-  if (S_ISDIR(file.info.st_mode)) {
-    throw FileProblem(path + " cannot be read (" + systemReason(EISDIR) + ")");
+  if (S_ISDIR(found.st_mode)) {
+    throw problem(path, "read", EISDIR);
   }
   // A pipe would block and a device is no settings file; replacing either would be worse.
-  if (!S_ISREG(file.info.st_mode)) {
-    throw FileProblem(path + " cannot be read (it is not a regular file)");
+  if (!S_ISREG(found.st_mode)) {
+    throw FileProblem(shown(path) + " cannot be read (it is not a regular file)");
   }
-  QFile reader(qtPath(path));
-  QByteArray bytes;
-  if (reader.open(QIODevice::ReadOnly)) {
-    bytes = reader.readAll();
+  file.reader.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (!file.reader.valid() || ::fstat(file.reader.get(), &file.info) != 0) {
+    throw problem(path, "read", errno);
   }
-  if (!reader.isOpen() || reader.error() != QFileDevice::NoError) {
-    throw FileProblem(path + " cannot be read (" + reader.errorString().toStdString() + ")");
+  file.bytes.reserve(static_cast<std::size_t>(file.info.st_size));
+  std::array<char, 16384> chunk{};
+  for (;;) {
+    const ssize_t got = ::read(file.reader.get(), chunk.data(), chunk.size());
+    if (got == 0) {
+      return file;
+    }
+    if (got < 0 && errno != EINTR) {
+      throw problem(path, "read", errno);
+    }
+    file.bytes.append(chunk.data(), got < 0 ? 0 : static_cast<std::size_t>(got));
   }
-  file.exists = true;
-  file.bytes = bytes.toStdString();
-  return file;
 }
+
+// The file that path stands for: path itself, or where its symbolic links lead. A save writes
+// that file, and keeps the links. It need not exist.
+std::string linkTarget(const std::string& path) {
+  std::string target = path;
+  for (int links = 0;; ++links) {
+    std::string pointsTo(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(target.c_str(), pointsTo.data(), pointsTo.size());
+    if (length < 0 && (errno == EINVAL || errno == ENOENT || errno == ENOTDIR)) {
+      return target;  // not a link, or nothing there yet
+    }
+    if (length < 0) {
+      throw problem(path, "written", errno);
+    }
+    if (links == kMaxLinks || length == PATH_MAX) {
+      throw problem(path, "written", links == kMaxLinks ? ELOOP : ENAMETOOLONG);
+    }
+    pointsTo.resize(static_cast<std::size_t>(length));
+    target = pointsTo.starts_with('/') ? pointsTo : folderOf(target).append("/").append(pointsTo);
+  }
+}
+
+// The new file, in the folder of the file it is to replace. Where the file system allows, it
+// has no name until it is complete (O_TMPFILE), so that a save that fails or is killed leaves
+// nothing behind. Elsewhere it is named "<file>.saving.<process id>.<n>" from the start, and
+// removed again on every path but the one where it takes the file's place.
+class NewFile {
+ public:
+  // linkPath: the settings file when it is a symbolic link to target, for a message.
+  NewFile(std::string target, const std::string& linkPath)
+      : target_(std::move(target)), folder_(folderOf(target_)) {
+    int error = EOPNOTSUPP;
+    // An unnamed file is named later through its entry in /proc.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+      descriptor_.reset(::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+      error = errno;
+    }
+    // EISDIR: a kernel that does not know O_TMPFILE.
+    if (!descriptor_.valid() && (error == EOPNOTSUPP || error == EISDIR)) {
+      error = takeUnusedName([this](const std::string& name) {
+        descriptor_.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        return descriptor_.valid();
+      });
+    }
+    if (!descriptor_.valid()) {
+      throw folderProblem(folder_, error, linkPath);
+    }
+  }
+  ~NewFile() {
+    if (!name_.empty()) {
+      ::unlink(name_.c_str());
+    }
+  }
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  int descriptor() const { return descriptor_.get(); }
+
+  // Gives a complete unnamed file its name, then renames it over the target in one step.
+  void replaceTarget(const std::string& path) {
+    if (name_.empty()) {
+      const std::string unnamed = "/proc/self/fd/" + std::to_string(descriptor_.get());
+      const int error = takeUnusedName([&unnamed](const std::string& name) {
+        return ::linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+      });
+      if (error != 0) {
+        throw folderProblem(folder_, error, "");
+      }
+    }
+    if (::rename(name_.c_str(), target_.c_str()) != 0) {
+      throw problem(path, "replaced", errno);
+    }
+    name_.clear();
+  }
+
+ private:
+  // Tries names with `take` until one is not taken yet. 0, or the errno of the last failure.
+  template <typename Take>
+  int takeUnusedName(const Take& take) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+      std::string name =
+          target_ + ".saving." + std::to_string(::getpid()) + "." + std::to_string(attempt);
+      if (take(name)) {
+        name_ = std::move(name);
+        return 0;
+      }
+      if (errno != EEXIST) {
+        return errno;
+      }
+    }
+    return EEXIST;
+  }
+
+  std::string target_;
+  std::string folder_;
+  UniqueFd descriptor_;
+  std::string name_;  // while it has one that is not the target's
+};
 
 // False when the process may not give the file this owner and group.
 bool setOwner(int fd, uid_t owner, gid_t group) {
@@ -95,57 +245,65 @@ bool setOwner(int fd, uid_t owner, gid_t group) {
   throw FileProblem("the owner of the new file could not be set (" + systemReason(errno) + ")");
 }
 
-// The new file gets the old one's mode, owner and group; a new file is its owner's alone.
-void keepOwnerAndMode(int fd, const FileContents& old) {
-  mode_t mode = S_IRUSR | S_IWUSR;
-  if (old.exists) {
-    if (!setOwner(fd, old.info.st_uid, old.info.st_gid)) {
-      // Not allowed to give the file away: it stays the process's, in the old group if it may.
-      setOwner(fd, static_cast<uid_t>(-1), old.info.st_gid);
-    }
-    mode = old.info.st_mode & 07777;
-  }
+void setMode(int fd, mode_t mode) {
   if (::fchmod(fd, mode) != 0) {
     throw FileProblem("the mode of the new file could not be set (" + systemReason(errno) + ")");
   }
 }
 
-// Through the descriptor: QSaveFile (Qt 6.4) takes a short write, such as one cut off by a full
-// disk, for success and would commit the file cut short.
+// The new file gets the old one's mode, owner and group; a new file is its owner's alone. Set
+// after the bytes are written, since a write drops a file's set-user-ID bit.
+void keepOwnerAndMode(int fd, const FileContents& old) {
+  if (!old.exists()) {
+    setMode(fd, S_IRUSR | S_IWUSR);
+    return;
+  }
+  if (!setOwner(fd, old.info.st_uid, old.info.st_gid)) {
+    // Not allowed to give the file away: it stays the process's, in the old group if it may.
+    setOwner(fd, static_cast<uid_t>(-1), old.info.st_gid);
+  }
+  setMode(fd, old.info.st_mode & 07777);
+}
+
+// Through the descriptor, to the last byte: a short write, such as one cut off by a full disk,
+// is an error, never a file cut short.
 void writeAll(int fd, const std::string& path, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0 && errno != EINTR) {
-      throw FileProblem(path + " cannot be written (" + systemReason(errno) + ")");
+      throw problem(path, "written", errno);
     }
     bytes.remove_prefix(written < 0 ? 0 : static_cast<std::size_t>(written));
   }
 }
 
 void writeFile(const std::string& path, const std::string& bytes, const FileContents& old) {
-  if (old.exists) {
-    // QSaveFile would refuse too, in words of its own.
-    if (::access(path.c_str(), W_OK) != 0) {
-      throw FileProblem(path + " cannot be written (" + systemReason(errno) + ")");
-    }
-  } else {
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (old.exists() && ::access(path.c_str(), W_OK) != 0) {
+    throw problem(path, "written", errno);
+  }
+  const std::string target = linkTarget(path);
+  // The folders of the settings file are made as needed. A missing folder that a link points
+  // into is not: the link may wait for a disk, and a file there would go unseen.
+  if (!old.exists() && target == path) {
+    const std::string folder = folderOf(path);
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
-      throw FileProblem("the folder " + folder.string() + " cannot be created (" + error.message() +
+      throw FileProblem("the folder " + shown(folder) + " cannot be created (" + error.message() +
                         ")");
     }
   }
-  QSaveFile file(qtPath(path));
-  if (!file.open(QIODevice::WriteOnly)) {
-    throw FileProblem(path + " cannot be written (" + file.errorString().toStdString() + ")");
+  NewFile file(target, target == path ? "" : path);
+  writeAll(file.descriptor(), path, bytes);
+  keepOwnerAndMode(file.descriptor(), old);
+  if (::fsync(file.descriptor()) != 0) {
+    throw problem(path, "written", errno);
   }
-  keepOwnerAndMode(file.handle(), old);
-  writeAll(file.handle(), path, bytes);
-  if (!file.commit()) {
-    throw FileProblem(path + " cannot be written (" + file.errorString().toStdString() + ")");
-  }
+  file.replaceTarget(path);
+}
+
+std::string notSaved(const std::string& why) {
+  return "The settings could not be saved: " + why + ". Nothing in the settings file has changed.";
 }
 
 std::string userIdText() {
@@ -179,10 +337,23 @@ std::string homeFolder() {
   return entry.pw_dir;
 }
 
+std::string absolutePath(const std::string& path) {
+  if (path.starts_with('/')) {
+    return cleanPath(path);
+  }
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::current_path(error);
+  if (error) {
+    throw SettingsError("The settings file " + shown(path) +
+                        " cannot be found: the current folder is unknown (" + error.message() +
+                        ").");
+  }
+  return cleanPath(folder.string() + "/" + path);
+}
+
 }  // namespace
 
-IniFileStore::IniFileStore(const std::string& filePath)
-    : filePath_(QFileInfo(qtPath(filePath)).absoluteFilePath().toStdString()) {}
+IniFileStore::IniFileStore(const std::string& filePath) : filePath_(absolutePath(filePath)) {}
 
 std::string IniFileStore::defaultFilePath() {
   std::string configHome;
@@ -192,8 +363,11 @@ std::string IniFileStore::defaultFilePath() {
     configHome = homeFolder() + "/.config";
   }
   const std::string application = kSettingsApplication;
-  return QDir::cleanPath(qtPath(configHome + "/" + application + "/" + application + ".conf"))
-      .toStdString();
+  return cleanPath(configHome + "/" + application + "/" + application + ".conf");
+}
+
+std::string IniFileStore::location(const std::string& /*section*/) const {
+  return shown(filePath_);
 }
 
 const ini::Document& IniFileStore::document() {
@@ -226,7 +400,7 @@ void IniFileStore::save(const std::string& application, const std::string& secti
 void IniFileStore::commit() {
   const std::vector<StagedValue> staged = std::exchange(staged_, {});
   if (loadFailure_) {
-    throw SettingsError("The settings were not saved, because " + filePath_ +
+    throw SettingsError("The settings were not saved, because " + shown(filePath_) +
                         " could not be read when they were loaded. It has been left as it was.");
   }
   if (staged.empty()) {
@@ -240,13 +414,12 @@ void IniFileStore::commit() {
       edited.setValue(value.section, value.key, value.value);
     }
     const std::string bytes = edited.bytes();
-    if (!current.exists || bytes != current.bytes) {
+    if (!current.exists() || bytes != current.bytes) {
       writeFile(filePath_, bytes, current);
     }
     document_ = std::move(edited);
   } catch (const FileProblem& problem) {
-    throw SettingsError(std::string("The settings could not be saved: ") + problem.what() +
-                        ". Nothing in the settings file has changed.");
+    throw SettingsError(notSaved(problem.what()));
   }
 }
 

@@ -15,6 +15,10 @@ namespace orlo {
 // file is that application's, so another application name is a programming error
 // (std::invalid_argument), as is a section or key that is empty or holds '/' or '\'.
 //
+// Paths are bytes: from the environment or the password database to the system calls, a path
+// stays as it was given, in whatever encoding. Messages show its bytes that are not UTF-8 as
+// escapes (\xE9).
+//
 // Load. The first get reads the file as it stands, once, with no copy anywhere; later gets
 // answer from what was read until a commit succeeds. No line can make the file unreadable. A
 // file that does not exist (nor the folder it would be in) reads as empty: every get gives its
@@ -23,15 +27,18 @@ namespace orlo {
 //
 // Commit. save() only stages; commit() reads the file again as it is now (a file that cannot be
 // read is not written) and sets every staged value in it. When that changes nothing, the file is
-// not touched. Otherwise the new bytes go to a new file in the same folder through QSaveFile,
-// which takes the file's place in one rename: on Linux an unnamed O_TMPFILE that is linked in
-// only when complete, so a failed or killed save leaves the old file byte for byte and, in all
-// but the moment between that link and the rename, nothing else. (On a file system without
-// O_TMPFILE, Qt writes a named Orlo.conf.XXXXXX instead, which a killed save leaves behind.) The
-// new file gets the old file's mode, and its owner and group as far as the process may set them; a
-// new file is readable and writable by its owner only, in a folder created as needed. A symbolic
-// link is kept and the file it points to is replaced. A failure throws SettingsError naming the
-// file and giving the system's reason; the staged values are dropped either way.
+// not touched. Otherwise the new bytes go to a new file in the same folder, written to the last
+// byte (a short write, as on a full disk, is an error) and synced, which takes the file's place
+// in one rename: an unnamed O_TMPFILE that is linked in as Orlo.conf.saving.<process>.<n> only
+// when complete, so a failed or killed save leaves the old file byte for byte and, in all but
+// the moment between that link and the rename, nothing else. (On a file system without
+// O_TMPFILE the new file has that name from the start; a failed save removes it, a killed one
+// leaves it behind.) The new file gets the old file's mode, and its owner and group as far as the
+// process may set them; a new file is readable and writable by its owner only, in a folder
+// created as needed. A symbolic link is kept and the file it points to is replaced; a missing
+// folder that it points into is not created. A failure throws SettingsError naming the file, or
+// the folder when the folder is what cannot be written, and giving the system's reason; the
+// staged values are dropped either way.
 class IniFileStore : public SettingsStore {
  public:
   explicit IniFileStore(const std::string& filePath);
@@ -48,7 +55,7 @@ class IniFileStore : public SettingsStore {
             const std::string& value) override;
   void commit() override;
   // The file's absolute path, for every section.
-  std::string location(const std::string& /*section*/) const override { return filePath_; }
+  std::string location(const std::string& section) const override;
 
  private:
   struct StagedValue {

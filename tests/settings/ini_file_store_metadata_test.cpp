@@ -1,0 +1,112 @@
+// The settings file store on real files, for what lies around the bytes: folders whose names are
+// not UTF-8, and the folder a failed save names.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "core/unique_fd.h"
+#include "settings/ini_file_store.h"
+#include "settings_test_support.h"
+
+namespace orlo {
+namespace {
+
+using testing_support::caseName;
+using testing_support::getText;
+using testing_support::messageOf;
+using testing_support::PrintTo;
+using testing_support::readBytes;
+using testing_support::saveOne;
+using testing_support::saveText;
+using testing_support::ScopedEnvironment;
+using testing_support::TempFolder;
+using testing_support::writeBytes;
+
+std::string notSaved(const std::string& why) {
+  return "The settings could not be saved: " + why + ". Nothing in the settings file has changed.";
+}
+
+struct FolderNameCase {
+  const char* name;
+  const char* variable;  // XDG_CONFIG_HOME or HOME names the folder
+  std::string below;     // where the file is in it
+};
+
+class Latin1Folder : public testing::TestWithParam<FolderNameCase> {};
+
+TEST_P(Latin1Folder, HoldsTheFileThatIsReadAndWrittenInPlace) {
+  const TempFolder folder;
+  const std::string latin1 = folder.file("jos\xE9");
+  const ScopedEnvironment configHome("XDG_CONFIG_HOME", std::nullopt);
+  const ScopedEnvironment chosen(GetParam().variable, latin1);
+  const std::string path = latin1 + "/" + GetParam().below;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  writeBytes(path, "[Monitor]\nip0=10.0.0.1\n");
+
+  IniFileStore store(IniFileStore::defaultFilePath());
+  EXPECT_EQ(store.location(kSettingsSection), folder.path() + "/jos\\xE9/" + GetParam().below);
+  EXPECT_EQ(getText(store, "ip0"), "10.0.0.1");
+  saveText(store, "ip0", "10.0.0.2");
+  store.commit();
+  EXPECT_EQ(readBytes(path), "[Monitor]\nip0=10.0.0.2\n");
+  EXPECT_EQ(folder.names(), std::vector<std::string>{"jos\xE9"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Latin1Folder,
+                         testing::Values(FolderNameCase{"ConfigHome", "XDG_CONFIG_HOME",
+                                                        "Orlo/Orlo.conf"},
+                                         FolderNameCase{"Home", "HOME", ".config/Orlo/Orlo.conf"}),
+                         caseName);
+
+// The immutable flag stops root too; false where the process may not set it.
+bool setImmutable(const std::string& folder, bool immutable) {
+  const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  int flags = 0;
+  if (::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) != 0) {
+    return false;
+  }
+  flags = immutable ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+  return ::ioctl(fd.get(), FS_IOC_SETFLAGS, &flags) == 0;
+}
+
+TEST(IniFileStoreMetadata, AFolderThatCannotBeWrittenIsNamedAsTheFolder) {
+  const TempFolder folder;
+  const std::string path = folder.file("Orlo.conf");
+  writeBytes(path, "[Monitor]\nip0=old\n");
+  if (!setImmutable(folder.path(), true)) {
+    ::chmod(folder.path().c_str(), 0555);
+  }
+  const bool locked = ::access(folder.path().c_str(), W_OK) != 0;
+  const std::string refusal = std::generic_category().message(errno);
+  const std::string message = messageOf([&] { saveOne(path, "ip0", "new"); });
+  setImmutable(folder.path(), false);
+  ::chmod(folder.path().c_str(), 0700);
+  if (!locked) {
+    GTEST_SKIP() << "this process writes into read-only folders but may not make one immutable: "
+                    "run it as root on ext4, xfs or btrfs";
+  }
+  EXPECT_EQ(message,
+            notSaved("the folder " + folder.path() + " cannot be written (" + refusal + ")"));
+  EXPECT_EQ(readBytes(path), "[Monitor]\nip0=old\n");
+  EXPECT_EQ(folder.names(), std::vector<std::string>{"Orlo.conf"});
+}
+
+TEST(IniFileStoreMetadata, ALinkIntoAMissingFolderNamesThatFolderAndMakesNone) {
+  const TempFolder folder;
+  const std::string path = folder.file("Orlo.conf");
+  ASSERT_EQ(::symlink("missing/settings.conf", path.c_str()), 0);
+  EXPECT_EQ(messageOf([&] { saveOne(path, "ip0", "new"); }),
+            notSaved("the link " + path + " points into the folder " + folder.file("missing") +
+                     ", which does not exist"));
+  EXPECT_EQ(folder.names(), std::vector<std::string>{"Orlo.conf"});
+}
+
+}  // namespace
+}  // namespace orlo
