@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -28,6 +30,10 @@ constexpr std::size_t kMaxPasswordEntryBytes = 1 << 20;
 constexpr int kMaxLinks = 40;
 // Names tried for the new file before the folder is taken to be full of stale ones.
 constexpr int kNameAttempts = 100;
+// Reads of an extended attribute that keeps growing between its size and its bytes.
+constexpr int kAttributeReadAttempts = 4;
+// The extended attribute that holds a file's POSIX access ACL, whose mask the mode also sets.
+constexpr char kAccessAclAttribute[] = "system.posix_acl_access";
 
 // Why the file could not be read or written, in the system's own words where it has some.
 class FileProblem : public std::runtime_error {
@@ -94,7 +100,7 @@ void checkAddress(const std::string& application, const std::string& section,
 }
 
 struct FileContents {
-  UniqueFd reader;  // open while the file exists
+  UniqueFd reader;  // open while the file exists: a save copies its attributes from here
   std::string bytes;
   struct stat info {};  // of the file a symbolic link points to
 
@@ -234,6 +240,69 @@ class NewFile {
   std::string name_;  // while it has one that is not the target's
 };
 
+// Fills `into` through a call that gives the size it needs when offered none (flistxattr,
+// fgetxattr); asks again when it grew in between. -1 with errno set when it fails.
+template <typename Read>
+ssize_t readSized(std::string& into, const Read& read) {
+  for (int attempt = 0; attempt < kAttributeReadAttempts; ++attempt) {
+    const ssize_t size = read(nullptr, 0);
+    if (size < 0) {
+      return -1;
+    }
+    into.resize(static_cast<std::size_t>(size));
+    const ssize_t got = read(into.data(), into.size());
+    if (got >= 0) {
+      into.resize(static_cast<std::size_t>(got));
+      return got;
+    }
+    if (errno != ERANGE) {
+      return -1;
+    }
+  }
+  errno = ERANGE;
+  return -1;
+}
+
+// The names of the extended attributes of the file that the process may see; none where the
+// file system keeps none.
+std::vector<std::string> attributeNames(int fd, const std::string& path) {
+  std::string list;
+  if (readSized(list, [fd](char* buffer, std::size_t size) {
+        return ::flistxattr(fd, buffer, size);
+      }) < 0) {
+    if (errno == ENOTSUP) {
+      return {};
+    }
+    throw problem(path, "read", errno);
+  }
+  std::vector<std::string> names;
+  for (std::size_t at = 0; at < list.size(); at += names.back().size() + 1) {
+    names.emplace_back(list.c_str() + at);
+  }
+  return names;
+}
+
+void copyAttribute(int from, int to, const std::string& name, const std::string& path) {
+  std::string value;
+  if (readSized(value,
+                [from, &name](char* buffer, std::size_t size) {
+                  return ::fgetxattr(from, name.c_str(), buffer, size);
+                }) >= 0 &&
+      ::fsetxattr(to, name.c_str(), value.data(), value.size(), 0) == 0) {
+    return;
+  }
+  const int error = errno;
+  // Only the system's administrator may read or set some of these, and a security module
+  // decides on its own; the new file then has what the system gives it.
+  const bool restricted = name.starts_with("security.") || name.starts_with("trusted.");
+  if (error == ENODATA ||  // removed since it was listed
+      (restricted && (error == EPERM || error == EACCES || error == ENOTSUP))) {
+    return;
+  }
+  throw FileProblem(shown(path) + " cannot be written: its extended attribute \"" + shown(name) +
+                    "\" cannot be copied (" + systemReason(error) + ")");
+}
+
 // False when the process may not give the file this owner and group.
 bool setOwner(int fd, uid_t owner, gid_t group) {
   if (::fchown(fd, owner, group) == 0) {
@@ -251,9 +320,10 @@ void setMode(int fd, mode_t mode) {
   }
 }
 
-// The new file gets the old one's mode, owner and group; a new file is its owner's alone. Set
-// after the bytes are written, since a write drops a file's set-user-ID bit.
-void keepOwnerAndMode(int fd, const FileContents& old) {
+// The new file gets the old one's owner, group, mode and extended attributes, its ACL among
+// them; a new file is its owner's alone. Set after the bytes are written, since a write drops a
+// file capability (security.capability), and the ACL after the mode, which sets the ACL's mask.
+void keepMetadata(int fd, const std::string& path, const FileContents& old) {
   if (!old.exists()) {
     setMode(fd, S_IRUSR | S_IWUSR);
     return;
@@ -262,7 +332,16 @@ void keepOwnerAndMode(int fd, const FileContents& old) {
     // Not allowed to give the file away: it stays the process's, in the old group if it may.
     setOwner(fd, static_cast<uid_t>(-1), old.info.st_gid);
   }
+  const std::vector<std::string> names = attributeNames(old.reader.get(), path);
+  for (const std::string& name : names) {
+    if (name != kAccessAclAttribute) {
+      copyAttribute(old.reader.get(), fd, name, path);
+    }
+  }
   setMode(fd, old.info.st_mode & 07777);
+  if (std::find(names.begin(), names.end(), kAccessAclAttribute) != names.end()) {
+    copyAttribute(old.reader.get(), fd, kAccessAclAttribute, path);
+  }
 }
 
 // Through the descriptor, to the last byte: a short write, such as one cut off by a full disk,
@@ -295,7 +374,7 @@ void writeFile(const std::string& path, const std::string& bytes, const FileCont
   }
   NewFile file(target, target == path ? "" : path);
   writeAll(file.descriptor(), path, bytes);
-  keepOwnerAndMode(file.descriptor(), old);
+  keepMetadata(file.descriptor(), path, old);
   if (::fsync(file.descriptor()) != 0) {
     throw problem(path, "written", errno);
   }

@@ -33,12 +33,14 @@ namespace orlo {
 // when complete, so a failed or killed save leaves the old file byte for byte and, in all but
 // the moment between that link and the rename, nothing else. (On a file system without
 // O_TMPFILE the new file has that name from the start; a failed save removes it, a killed one
-// leaves it behind.) The new file gets the old file's mode, and its owner and group as far as the
-// process may set them; a new file is readable and writable by its owner only, in a folder
-// created as needed. A symbolic link is kept and the file it points to is replaced; a missing
-// folder that it points into is not created. A failure throws SettingsError naming the file, or
-// the folder when the folder is what cannot be written, and giving the system's reason; the
-// staged values are dropped either way.
+// leaves it behind.) The new file gets the old file's mode, its owner and group as far as the
+// process may set them, and its extended attributes, the POSIX ACL among them with its mask as it
+// was; a security.* or trusted.* attribute that the process may not copy is left as the system
+// makes it. A new file is readable and writable by its owner only, in a folder created as
+// needed. A symbolic link is kept and the file it points to is replaced; a missing folder that it
+// points into is not created. A failure throws SettingsError naming the file, or the folder when
+// the folder is what cannot be written, and giving the system's reason; the staged values are
+// dropped either way.
 class IniFileStore : public SettingsStore {
  public:
   explicit IniFileStore(const std::string& filePath);

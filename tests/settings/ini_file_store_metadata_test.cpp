@@ -1,12 +1,14 @@
-// The settings file store on real files, for what lies around the bytes: folders whose names are
-// not UTF-8, and the folder a failed save names.
+// The settings file store on real files, for what lies around the bytes: extended attributes and
+// the ACL, folders whose names are not UTF-8, and the folder a failed save names.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/xattr.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -18,6 +20,7 @@
 namespace orlo {
 namespace {
 
+using namespace std::string_literals;
 using testing_support::caseName;
 using testing_support::getText;
 using testing_support::messageOf;
@@ -26,11 +29,45 @@ using testing_support::readBytes;
 using testing_support::saveOne;
 using testing_support::saveText;
 using testing_support::ScopedEnvironment;
+using testing_support::statOf;
 using testing_support::TempFolder;
 using testing_support::writeBytes;
 
 std::string notSaved(const std::string& why) {
   return "The settings could not be saved: " + why + ". Nothing in the settings file has changed.";
+}
+
+TEST(IniFileStoreMetadata, ASaveKeepsTheAclWithItsMaskAndTheExtendedAttributes) {
+  const TempFolder folder;
+  const std::string path = folder.file("Orlo.conf");
+  writeBytes(path, "[Monitor]\nip0=old\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  // As the kernel keeps an ACL: version 2, then per entry its tag, permissions and id (none but
+  // for a named user), little-endian. The owner rw, the user nobody (65534) rw, the owning group
+  // r only, the mask rw, others nothing.
+  const std::map<std::string, std::string> attributes = {
+      {"user.orlo.note", "kept by hand"},
+      {"system.posix_acl_access",
+       "\x02\0\0\0\x01\0\x06\0\xff\xff\xff\xff\x02\0\x06\0\xfe\xff\0\0"
+       "\x04\0\x04\0\xff\xff\xff\xff\x10\0\x06\0\xff\xff\xff\xff\x20\0\0\0\xff\xff\xff\xff"s}};
+  for (const auto& [name, value] : attributes) {
+    if (::setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) != 0) {
+      GTEST_SKIP() << folder.path() << " keeps no " << name << " ("
+                   << std::generic_category().message(errno)
+                   << "); set TMPDIR to a folder on ext4, xfs or btrfs to run this";
+    }
+  }
+  // The group's bits of the mode are the mask now: rw, though the owning group may only read.
+  ASSERT_EQ(statOf(path).st_mode & 07777, 0660u);
+
+  saveOne(path, "ip0", "new");
+  EXPECT_EQ(readBytes(path), "[Monitor]\nip0=new\n");
+  EXPECT_EQ(statOf(path).st_mode & 07777, 0660u);
+  for (const auto& [name, value] : attributes) {
+    std::string kept(256, '\0');
+    kept.resize(std::max<ssize_t>(::getxattr(path.c_str(), name.c_str(), kept.data(), 256), 0));
+    EXPECT_EQ(kept, value) << name;
+  }
 }
 
 struct FolderNameCase {
