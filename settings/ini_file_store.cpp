@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -26,6 +27,10 @@ namespace {
 
 // The largest buffer offered to getpwuid_r before giving up on a password entry.
 constexpr std::size_t kMaxPasswordEntryBytes = 1 << 20;
+// A settings file holds a few hundred bytes. A larger one than this is no settings file, and
+// reading it whole could take all the memory there is.
+constexpr off_t kMaxFileBytes = off_t{16} << 20;
+constexpr char kMaxFileSizeText[] = "16 MiB";
 // As many symbolic links as the kernel follows in one path.
 constexpr int kMaxLinks = 40;
 // Names tried for the new file before the folder is taken to be full of stale ones.
@@ -63,6 +68,11 @@ FileProblem folderProblem(const std::string& folder, int error, const std::strin
   }
   return FileProblem("the folder " + shown(folder) + " cannot be written (" + systemReason(error) +
                      ")");
+}
+
+FileProblem tooLarge(const std::string& path, off_t size) {
+  return FileProblem(shown(path) + " cannot be read (it is " + std::to_string(size) +
+                     " bytes long; a settings file may be at most " + kMaxFileSizeText + ")");
 }
 
 // The path without empty and "." parts: "/a//b/./c/" is "/a/b/c". ".." stays, since only the
@@ -128,6 +138,9 @@ FileContents readFile(const std::string& path) {
   if (!file.reader.valid() || ::fstat(file.reader.get(), &file.info) != 0) {
     throw problem(path, "read", errno);
   }
+  if (file.info.st_size > kMaxFileBytes) {
+    throw tooLarge(path, file.info.st_size);
+  }
   file.bytes.reserve(static_cast<std::size_t>(file.info.st_size));
   std::array<char, 16384> chunk{};
   for (;;) {
@@ -139,6 +152,12 @@ FileContents readFile(const std::string& path) {
       throw problem(path, "read", errno);
     }
     file.bytes.append(chunk.data(), got < 0 ? 0 : static_cast<std::size_t>(got));
+    if (file.bytes.size() > static_cast<std::size_t>(kMaxFileBytes)) {  // it grew while read
+      struct stat now {};
+      throw tooLarge(path, ::fstat(file.reader.get(), &now) == 0
+                               ? now.st_size
+                               : static_cast<off_t>(file.bytes.size()));
+    }
   }
 }
 
@@ -385,6 +404,10 @@ std::string notSaved(const std::string& why) {
   return "The settings could not be saved: " + why + ". Nothing in the settings file has changed.";
 }
 
+std::string outOfMemory(const char* doing, const std::string& path) {
+  return std::string("out of memory while ") + doing + " " + shown(path);
+}
+
 std::string userIdText() {
   return "user id " + std::to_string(::getuid());
 }
@@ -449,6 +472,11 @@ std::string IniFileStore::location(const std::string& /*section*/) const {
   return shown(filePath_);
 }
 
+void IniFileStore::failLoad(const std::string& why) {
+  loadFailure_ = "The settings cannot be loaded: " + why + ".";
+  throw SettingsError(*loadFailure_);
+}
+
 const ini::Document& IniFileStore::document() {
   if (loadFailure_) {
     throw SettingsError(*loadFailure_);
@@ -457,8 +485,9 @@ const ini::Document& IniFileStore::document() {
     try {
       document_.emplace(readFile(filePath_).bytes);
     } catch (const FileProblem& problem) {
-      loadFailure_ = std::string("The settings cannot be loaded: ") + problem.what() + ".";
-      throw SettingsError(*loadFailure_);
+      failLoad(problem.what());
+    } catch (const std::bad_alloc&) {
+      failLoad(outOfMemory("reading", filePath_));
     }
   }
   return *document_;
@@ -473,7 +502,12 @@ std::string IniFileStore::get(const std::string& application, const std::string&
 void IniFileStore::save(const std::string& application, const std::string& section,
                         const std::string& key, const std::string& value) {
   checkAddress(application, section, key);
-  staged_.push_back({section, key, value});
+  try {
+    staged_.push_back({section, key, value});
+  } catch (const std::bad_alloc&) {
+    staged_.clear();
+    throw SettingsError(notSaved(outOfMemory("saving", filePath_)));
+  }
 }
 
 void IniFileStore::commit() {
@@ -499,6 +533,8 @@ void IniFileStore::commit() {
     document_ = std::move(edited);
   } catch (const FileProblem& problem) {
     throw SettingsError(notSaved(problem.what()));
+  } catch (const std::bad_alloc&) {
+    throw SettingsError(notSaved(outOfMemory("saving", filePath_)));
   }
 }
 

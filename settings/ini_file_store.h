@@ -22,8 +22,9 @@ namespace orlo {
 // Load. The first get reads the file as it stands, once, with no copy anywhere; later gets
 // answer from what was read until a commit succeeds. No line can make the file unreadable. A
 // file that does not exist (nor the folder it would be in) reads as empty: every get gives its
-// default. A file that exists but cannot be read fails the get with a SettingsError that names
-// the file and gives the system's reason; that store then never writes the file.
+// default. A file that exists but cannot be read, is larger than 16 MiB (refused unread), or
+// runs the process out of memory fails the get with a SettingsError that names the file and
+// gives the system's reason or the size; that store then never writes the file.
 //
 // Commit. save() only stages; commit() reads the file again as it is now (a file that cannot be
 // read is not written) and sets every staged value in it. When that changes nothing, the file is
@@ -40,7 +41,7 @@ namespace orlo {
 // needed. A symbolic link is kept and the file it points to is replaced; a missing folder that it
 // points into is not created. A failure throws SettingsError naming the file, or the folder when
 // the folder is what cannot be written, and giving the system's reason; the staged values are
-// dropped either way.
+// dropped either way. Running out of memory is such a failure too.
 class IniFileStore : public SettingsStore {
  public:
   explicit IniFileStore(const std::string& filePath);
@@ -67,6 +68,7 @@ class IniFileStore : public SettingsStore {
   };
 
   const ini::Document& document();
+  [[noreturn]] void failLoad(const std::string& why);
 
   std::string filePath_;
   std::optional<ini::Document> document_;

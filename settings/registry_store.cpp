@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <type_traits>
@@ -135,25 +136,8 @@ std::optional<std::wstring> readText(const ValueAddress& address) {
   address.fail("cannot be read: it kept changing while it was read.");
 }
 
-}  // namespace
-
-std::string RegistryStore::get(const std::string& application, const std::string& section,
-                               const std::string& key, const std::string& defaultValue) {
-  const ValueAddress address(application, section, key);
-  const std::optional<std::wstring> text = readText(address);
-  if (!text) {
-    return defaultValue;
-  }
-  std::optional<std::string> utf8 = windows::utf8FromUtf16(*text);
-  if (!utf8) {
-    address.fail("is not valid text: it holds half of a UTF-16 surrogate pair.");
-  }
-  return std::move(*utf8);
-}
-
-void RegistryStore::save(const std::string& application, const std::string& section,
-                         const std::string& key, const std::string& value) {
-  const ValueAddress address(application, section, key);
+// Writes the value at once, whole or not at all.
+void saveValue(const ValueAddress& address, const std::string& value) {
   if (value.find('\0') != std::string::npos) {
     address.fail("cannot be saved: its text holds a NUL character, where it would end.");
   }
@@ -175,6 +159,37 @@ void RegistryStore::save(const std::string& application, const std::string& sect
                                        reinterpret_cast<const BYTE*>(text->c_str()), bytes);
   if (result != ERROR_SUCCESS) {
     address.fail("cannot be saved: " + windows::systemMessage(static_cast<DWORD>(result)));
+  }
+}
+
+}  // namespace
+
+std::string RegistryStore::get(const std::string& application, const std::string& section,
+                               const std::string& key, const std::string& defaultValue) {
+  try {
+    const ValueAddress address(application, section, key);
+    const std::optional<std::wstring> text = readText(address);
+    if (!text) {
+      return defaultValue;
+    }
+    std::optional<std::string> utf8 = windows::utf8FromUtf16(*text);
+    if (!utf8) {
+      address.fail("is not valid text: it holds half of a UTF-16 surrogate pair.");
+    }
+    return std::move(*utf8);
+  } catch (const std::bad_alloc&) {
+    throw SettingsError("The settings cannot be loaded: out of memory while reading " +
+                        quotedForMessage(key) + " under " + location(section) + ".");
+  }
+}
+
+void RegistryStore::save(const std::string& application, const std::string& section,
+                         const std::string& key, const std::string& value) {
+  try {
+    saveValue(ValueAddress(application, section, key), value);
+  } catch (const std::bad_alloc&) {
+    throw SettingsError("The settings could not be saved: out of memory while writing " +
+                        quotedForMessage(key) + " under " + location(section) + ".");
   }
 }
 

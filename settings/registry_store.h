@@ -28,7 +28,8 @@ namespace orlo {
 //
 // Save: value by value. save() writes its value at once, creating the keys as needed, and the
 // registry writes each value whole or not at all. A failure is a SettingsError naming the key
-// path, the value and the system's reason; the values saved before it stay saved.
+// path, the value and the system's reason; the values saved before it stay saved. Running out of
+// memory while reading or saving a value is such a failure too.
 class RegistryStore : public SettingsStore {
  public:
   std::string get(const std::string& application, const std::string& section,

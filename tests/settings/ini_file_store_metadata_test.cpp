@@ -1,5 +1,5 @@
 // The settings file store on real files, for what lies around the bytes: extended attributes and
-// the ACL, folders whose names are not UTF-8, and the folder a failed save names.
+// the ACL, folders whose names are not UTF-8, the size limit, and the folder a failed save names.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -101,6 +101,27 @@ INSTANTIATE_TEST_SUITE_P(Cases, Latin1Folder,
                                                         "Orlo/Orlo.conf"},
                                          FolderNameCase{"Home", "HOME", ".config/Orlo/Orlo.conf"}),
                          caseName);
+
+// The file grows, sparse, after one store has read it and before another does.
+TEST(IniFileStoreMetadata, AFileOver16MiBIsRefusedUnreadByLoadAndSave) {
+  for (const off_t size : {(off_t{16} << 20) + 1, off_t{1} << 40}) {
+    const TempFolder folder;
+    const std::string path = folder.file("Orlo.conf");
+    writeBytes(path, "[Monitor]\nip0=a\n");
+    IniFileStore saver(path);
+    ASSERT_EQ(getText(saver, "ip0"), "a");
+    ASSERT_EQ(::truncate(path.c_str(), size), 0);
+    const std::string refusal = path + " cannot be read (it is " + std::to_string(size) +
+                                " bytes long; a settings file may be at most 16 MiB)";
+
+    IniFileStore loader(path);
+    EXPECT_EQ(messageOf([&] { getText(loader, "ip0"); }),
+              "The settings cannot be loaded: " + refusal + ".");
+    saveText(saver, "ip0", "b");
+    EXPECT_EQ(messageOf([&] { saver.commit(); }), notSaved(refusal));
+    EXPECT_EQ(statOf(path).st_size, size);
+  }
+}
 
 // The immutable flag stops root too; false where the process may not set it.
 bool setImmutable(const std::string& folder, bool immutable) {
