@@ -15,23 +15,33 @@ namespace orlo {
 // file is that application's, so another application name is a programming error
 // (std::invalid_argument), as is a section or key that is empty or holds '/' or '\'.
 //
+// Paths are bytes: from the environment or the password database to the system calls, a path
+// stays as it was given, in whatever encoding. Messages show its bytes that are not UTF-8 as
+// escapes (\xE9).
+//
 // Load. The first get reads the file as it stands, once, with no copy anywhere; later gets
 // answer from what was read until a commit succeeds. No line can make the file unreadable. A
 // file that does not exist (nor the folder it would be in) reads as empty: every get gives its
-// default. A file that exists but cannot be read fails the get with a SettingsError that names
-// the file and gives the system's reason; that store then never writes the file.
+// default. A file that exists but cannot be read, is larger than 16 MiB (refused unread), or
+// runs the process out of memory fails the get with a SettingsError that names the file and
+// gives the system's reason or the size; that store then never writes the file.
 //
 // Commit. save() only stages; commit() reads the file again as it is now (a file that cannot be
 // read is not written) and sets every staged value in it. When that changes nothing, the file is
-// not touched. Otherwise the new bytes go to a new file in the same folder through QSaveFile,
-// which takes the file's place in one rename: on Linux an unnamed O_TMPFILE that is linked in
-// only when complete, so a failed or killed save leaves the old file byte for byte and, in all
-// but the moment between that link and the rename, nothing else. (On a file system without
-// O_TMPFILE, Qt writes a named Orlo.conf.XXXXXX instead, which a killed save leaves behind.) The
-// new file gets the old file's mode, and its owner and group as far as the process may set them; a
-// new file is readable and writable by its owner only, in a folder created as needed. A symbolic
-// link is kept and the file it points to is replaced. A failure throws SettingsError naming the
-// file and giving the system's reason; the staged values are dropped either way.
+// not touched. Otherwise the new bytes go to a new file in the same folder, written to the last
+// byte (a short write, as on a full disk, is an error) and synced, which takes the file's place
+// in one rename: an unnamed O_TMPFILE that is linked in as Orlo.conf.saving.<process>.<n> only
+// when complete, so a failed or killed save leaves the old file byte for byte and, in all but
+// the moment between that link and the rename, nothing else. (On a file system without
+// O_TMPFILE the new file has that name from the start; a failed save removes it, a killed one
+// leaves it behind.) The new file gets the old file's mode, its owner and group as far as the
+// process may set them, and its extended attributes, the POSIX ACL among them with its mask as it
+// was; a security.* or trusted.* attribute that the process may not copy is left as the system
+// makes it. A new file is readable and writable by its owner only, in a folder created as
+// needed. A symbolic link is kept and the file it points to is replaced; a missing folder that it
+// points into is not created. A failure throws SettingsError naming the file, or the folder when
+// the folder is what cannot be written, and giving the system's reason; the staged values are
+// dropped either way. Running out of memory is such a failure too.
 class IniFileStore : public SettingsStore {
  public:
   explicit IniFileStore(const std::string& filePath);
@@ -47,8 +57,8 @@ class IniFileStore : public SettingsStore {
   void save(const std::string& application, const std::string& section, const std::string& key,
             const std::string& value) override;
   void commit() override;
-  // The file's absolute path.
-  std::string location() const override { return filePath_; }
+  // The file's absolute path, for every section.
+  std::string location(const std::string& section) const override;
 
  private:
   struct StagedValue {
@@ -58,6 +68,7 @@ class IniFileStore : public SettingsStore {
   };
 
   const ini::Document& document();
+  [[noreturn]] void failLoad(const std::string& why);
 
   std::string filePath_;
   std::optional<ini::Document> document_;

@@ -10,4 +10,9 @@ namespace orlo {
 // character with "..." and the full length added.
 std::string quotedForMessage(std::string_view text);
 
+// A text from the system, such as a file path, as a message shows it whole and without quotes:
+// control characters and bytes that are not valid UTF-8 are written as escapes (\n, \xE9), so
+// that a name in another encoding shows what its bytes are.
+std::string escapedForMessage(std::string_view text);
+
 }  // namespace orlo

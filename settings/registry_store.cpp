@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <type_traits>
@@ -23,6 +24,12 @@ struct KeyCloser {
   void operator()(HKEY key) const { ::RegCloseKey(key); }
 };
 using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+// A section's key as a message names it, from HKEY_CURRENT_USER on.
+std::string shownKeyPath(const std::string& section) {
+  return std::string(kRootName) + "\\" + kSettingsArea + "\\" + kSettingsApplication + "\\" +
+         section;
+}
 
 std::wstring wideName(const std::string& name, const char* what) {
   std::optional<std::wstring> wide = windows::utf16FromUtf8(name);
@@ -56,7 +63,7 @@ struct ValueAddress {
     const std::string applicationPath = std::string(kSettingsArea) + "\\" + application + "\\";
     keyPath = wideName(applicationPath, "application") + wideName(section, "section");
     valueName = wideName(key, "key");
-    shownKey = std::string(kRootName) + "\\" + applicationPath + section;
+    shownKey = shownKeyPath(section);
     shownValue = quotedForMessage(key);
   }
 
@@ -129,25 +136,8 @@ std::optional<std::wstring> readText(const ValueAddress& address) {
   address.fail("cannot be read: it kept changing while it was read.");
 }
 
-}  // namespace
-
-std::string RegistryStore::get(const std::string& application, const std::string& section,
-                               const std::string& key, const std::string& defaultValue) {
-  const ValueAddress address(application, section, key);
-  const std::optional<std::wstring> text = readText(address);
-  if (!text) {
-    return defaultValue;
-  }
-  std::optional<std::string> utf8 = windows::utf8FromUtf16(*text);
-  if (!utf8) {
-    address.fail("is not valid text: it holds half of a UTF-16 surrogate pair.");
-  }
-  return std::move(*utf8);
-}
-
-void RegistryStore::save(const std::string& application, const std::string& section,
-                         const std::string& key, const std::string& value) {
-  const ValueAddress address(application, section, key);
+// Writes the value at once, whole or not at all.
+void saveValue(const ValueAddress& address, const std::string& value) {
   if (value.find('\0') != std::string::npos) {
     address.fail("cannot be saved: its text holds a NUL character, where it would end.");
   }
@@ -172,8 +162,39 @@ void RegistryStore::save(const std::string& application, const std::string& sect
   }
 }
 
-std::string RegistryStore::location() const {
-  return std::string(kRootName) + "\\" + kSettingsArea + "\\" + kSettingsApplication;
+}  // namespace
+
+std::string RegistryStore::get(const std::string& application, const std::string& section,
+                               const std::string& key, const std::string& defaultValue) {
+  try {
+    const ValueAddress address(application, section, key);
+    const std::optional<std::wstring> text = readText(address);
+    if (!text) {
+      return defaultValue;
+    }
+    std::optional<std::string> utf8 = windows::utf8FromUtf16(*text);
+    if (!utf8) {
+      address.fail("is not valid text: it holds half of a UTF-16 surrogate pair.");
+    }
+    return std::move(*utf8);
+  } catch (const std::bad_alloc&) {
+    throw SettingsError("The settings cannot be loaded: out of memory while reading " +
+                        quotedForMessage(key) + " under " + location(section) + ".");
+  }
+}
+
+void RegistryStore::save(const std::string& application, const std::string& section,
+                         const std::string& key, const std::string& value) {
+  try {
+    saveValue(ValueAddress(application, section, key), value);
+  } catch (const std::bad_alloc&) {
+    throw SettingsError("The settings could not be saved: out of memory while writing " +
+                        quotedForMessage(key) + " under " + location(section) + ".");
+  }
+}
+
+std::string RegistryStore::location(const std::string& section) const {
+  return shownKeyPath(section);
 }
 
 }  // namespace orlo

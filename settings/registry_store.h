@@ -28,7 +28,8 @@ namespace orlo {
 //
 // Save: value by value. save() writes its value at once, creating the keys as needed, and the
 // registry writes each value whole or not at all. A failure is a SettingsError naming the key
-// path, the value and the system's reason; the values saved before it stay saved.
+// path, the value and the system's reason; the values saved before it stay saved. Running out of
+// memory while reading or saving a value is such a failure too.
 class RegistryStore : public SettingsStore {
  public:
   std::string get(const std::string& application, const std::string& section,
@@ -36,8 +37,9 @@ class RegistryStore : public SettingsStore {
   void save(const std::string& application, const std::string& section, const std::string& key,
             const std::string& value) override;
   void commit() override {}
-  // The application's key: HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Orlo.
-  std::string location() const override;
+  // The section's key, where its values are:
+  // HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Orlo\<section>.
+  std::string location(const std::string& section) const override;
 };
 
 }  // namespace orlo

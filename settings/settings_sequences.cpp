@@ -28,7 +28,8 @@ void save(SettingsStore& store, const std::string& key, const std::string& value
 [[noreturn]] void throwUnusableOnTop(const SettingsStore& store, const std::string& text,
                                      const char* problem) {
   throw SettingsError("The setting \"" + std::string(settings_keys::kOnTop) + "\" in " +
-                      store.location() + " holds " + quotedForMessage(text) + ", which " + problem +
+                      store.location(kSettingsSection) + " holds " + quotedForMessage(text) +
+                      ", which " + problem +
                       ". Change it to 0, 1 or 2, or delete it to use the default.");
 }
 

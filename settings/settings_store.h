@@ -46,8 +46,9 @@ class SettingsStore {
   // writes value by value has nothing left to do.
   virtual void commit() = 0;
 
-  // Where the values live, in words for a message: a file path, or a description.
-  virtual std::string location() const { return "the settings store"; }
+  // Where the values of the section live, in words for a message: a file path, a registry key,
+  // or a description.
+  virtual std::string location(const std::string& section) const = 0;
 };
 
 }  // namespace orlo

@@ -23,45 +23,20 @@ namespace orlo {
 namespace {
 
 using testing_support::caseName;
+using testing_support::getText;
+using testing_support::messageOf;
 using testing_support::PrintTo;
 using testing_support::readBytes;
+using testing_support::saveOne;
+using testing_support::saveText;
 using testing_support::ScopedEnvironment;
 using testing_support::ScopedFileSizeLimit;
+using testing_support::statOf;
 using testing_support::TempFolder;
 using testing_support::writeBytes;
 
-std::string getText(IniFileStore& store, const std::string& key) {
-  return store.get(kSettingsApplication, kSettingsSection, key, "<absent>");
-}
-
-void saveText(IniFileStore& store, const std::string& key, const std::string& value) {
-  store.save(kSettingsApplication, kSettingsSection, key, value);
-}
-
-void saveOne(const std::string& path, const std::string& key, const std::string& value) {
-  IniFileStore store(path);
-  saveText(store, key, value);
-  store.commit();
-}
-
-std::string messageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const SettingsError& failure) {
-    return failure.what();
-  }
-  ADD_FAILURE() << "no SettingsError";
-  return {};
-}
-
 bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
-}
-
-struct stat statOf(const std::string& path) {
-  struct stat info {};
-  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
-  return info;
 }
 
 // A file as a user keeps it, holding all 22 keys; `changed` gives ip2 and ipen2 new values.
@@ -384,7 +359,7 @@ TEST(IniFileStore, ServesOnlyItsOwnApplicationAndPlainNames) {
   EXPECT_THROW(store.save(kSettingsApplication, "Mon/itor", "ip0", ""), std::invalid_argument);
   EXPECT_THROW(store.get(kSettingsApplication, kSettingsSection, "a\\b", ""),
                std::invalid_argument);
-  EXPECT_EQ(store.location(), folder.file("Orlo.conf"));
+  EXPECT_EQ(store.location(kSettingsSection), folder.file("Orlo.conf"));
 }
 
 }  // namespace

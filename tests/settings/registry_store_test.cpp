@@ -189,6 +189,14 @@ TEST_F(RegistryStoreTest, ValueOfAnotherTypeFailsTheLoadNamingKeyValueAndTypeAnd
   EXPECT_EQ(regExport(), before);
 }
 
+TEST_F(RegistryStoreTest, UnusableOnTopValueIsNamedInTheKeyThatHoldsIt) {
+  store_.save(kSettingsApplication, kSettingsSection, "ontop", "3");
+  MemoryMonitorView view;
+  const std::string message = failureOf([&] { loadSettings(view, store_); });
+  EXPECT_NE(message.find(std::string(kShownMonitorKey) + " holds \"3\""), std::string::npos)
+      << message;
+}
+
 TEST_F(RegistryStoreTest, KeyThatCannotBeOpenedFailsLoadAndSaveWithTheSystemsReason) {
   store_.save(kSettingsApplication, kSettingsSection, "ip0", "10.0.0.1");
   lockMonitorKey(true);

@@ -176,7 +176,7 @@ TEST_P(LoadBadOnTop, FailsNamingTheStoreTheKeyAndTheValue) {
   } catch (const SettingsError& failure) {
     const std::string message = failure.what();
     EXPECT_NE(message.find("\"ontop\""), std::string::npos) << message;
-    EXPECT_NE(message.find(store.location()), std::string::npos) << message;
+    EXPECT_NE(message.find(store.location(kSettingsSection)), std::string::npos) << message;
     EXPECT_NE(message.find(quotedForMessage(GetParam().stored)), std::string::npos) << message;
     EXPECT_NE(message.find(GetParam().problem), std::string::npos) << message;
   }

@@ -3,36 +3,47 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "settings/ini_file_store.h"
 #include "tests/support/table_cases.h"
 
 namespace orlo::testing_support {
+
+// Paths in and under the folder are bytes, as in the settings file store: Qt would lose those
+// that are not UTF-8.
 
 // A temporary folder that the test owns; removed with everything in it afterwards.
 class TempFolder {
  public:
   TempFolder() { EXPECT_TRUE(dir_.isValid()) << dir_.errorString().toStdString(); }
+  ~TempFolder() {
+    std::error_code error;  // what stays, QTemporaryDir tries again and names
+    std::filesystem::remove_all(path(), error);
+  }
   std::string path() const { return dir_.path().toStdString(); }
   std::string file(const std::string& name) const { return path() + "/" + name; }
 
   // The names in the folder, sorted, without "." and "..".
   std::vector<std::string> names() const {
     std::vector<std::string> result;
-    for (const QString& name :
-         QDir(dir_.path())
-             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDir::Name)) {
-      result.push_back(name.toStdString());
+    for (const auto& entry : std::filesystem::directory_iterator(path())) {
+      result.push_back(entry.path().filename().string());
     }
+    std::sort(result.begin(), result.end());
     return result;
   }
 
@@ -41,16 +52,47 @@ class TempFolder {
 };
 
 inline std::string readBytes(const std::string& path) {
-  QFile file(QString::fromStdString(path));
-  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path;
-  return file.readAll().toStdString();
+  std::ifstream file(path, std::ios::binary);
+  EXPECT_TRUE(file.is_open()) << path;
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 inline void writeBytes(const std::string& path, const std::string& bytes) {
-  QFile file(QString::fromStdString(path));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path;
-  ASSERT_EQ(file.write(bytes.data(), static_cast<qint64>(bytes.size())),
-            static_cast<qint64>(bytes.size()));
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << bytes;
+  file.close();
+  ASSERT_TRUE(file.good()) << path;
+}
+
+inline struct stat statOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info;
+}
+
+inline std::string getText(SettingsStore& store, const std::string& key) {
+  return store.get(kSettingsApplication, kSettingsSection, key, "<absent>");
+}
+
+inline void saveText(SettingsStore& store, const std::string& key, const std::string& value) {
+  store.save(kSettingsApplication, kSettingsSection, key, value);
+}
+
+inline void saveOne(const std::string& path, const std::string& key, const std::string& value) {
+  IniFileStore store(path);
+  saveText(store, key, value);
+  store.commit();
+}
+
+// The message of the SettingsError the action throws.
+inline std::string messageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const SettingsError& failure) {
+    return failure.what();
+  }
+  ADD_FAILURE() << "no SettingsError";
+  return {};
 }
 
 // Sets (or, with nothing, unsets) an environment variable for the life of this object.

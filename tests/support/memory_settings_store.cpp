@@ -8,7 +8,7 @@ std::string MemorySettingsStore::get(const std::string& application, const std::
                                      const std::string& key, const std::string& defaultValue) {
   gets_.push_back({application, section, key});
   if (failingGetKey_ == key) {
-    throw SettingsError("The setting \"" + key + "\" in " + location() + " cannot be read.");
+    throw SettingsError("The setting \"" + key + "\" in " + location(section) + " cannot be read.");
   }
   const auto found = committed_.find({application, section, key});
   return found == committed_.end() ? defaultValue : found->second;
@@ -25,7 +25,7 @@ void MemorySettingsStore::commit() {
   ++commitCount_;
   std::vector<SavedValue> staged = std::exchange(staged_, {});
   if (commitsFail_) {
-    throw SettingsError("The settings could not be saved to " + location() +
+    throw SettingsError("The settings could not be saved to " + location(kSettingsSection) +
                         ", which was told to fail.");
   }
   for (SavedValue& saved : staged) {

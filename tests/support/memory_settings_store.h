@@ -31,7 +31,9 @@ class MemorySettingsStore : public SettingsStore {
   void save(const std::string& application, const std::string& section, const std::string& key,
             const std::string& value) override;
   void commit() override;
-  std::string location() const override { return "the in-memory settings store"; }
+  std::string location(const std::string& /*section*/) const override {
+    return "the in-memory settings store";
+  }
 
   // A value as if an earlier run had committed it.
   void setStored(const Address& address, const std::string& value);
