@@ -25,6 +25,8 @@ TEST(ProbeReportTextTest, EachOutcomeInWords) {
       {{ProbeOutcome::Failed, ip_status::kDestPortUnreachable}, "destination port unreachable"},
       {{ProbeOutcome::Failed, ip_status::kTtlExpiredTransit}, "time to live expired in transit"},
       {{ProbeOutcome::Failed, 12345}, "no reply (status 12345)"},
+      {{ProbeOutcome::Failed, 1214, UnusableReason::None, "The name is invalid. (error 1214)"},
+       "no reply: The name is invalid. (error 1214)"},
       {{ProbeOutcome::ProbeError, ip_status::kGeneralFailure}, "the probe could not be run"},
   };
   for (const auto& each : cases) {
@@ -33,23 +35,36 @@ TEST(ProbeReportTextTest, EachOutcomeInWords) {
   }
 }
 
-// Only a refusal gets the advice about permissions; every other reason is named as it is.
+// Only a refusal gets the advice about permissions, in the platform's own terms; every other
+// reason is named as it is.
 TEST(ProbeReportTextTest, NoSocketNamesItsReason) {
   const struct {
     UnusableReason reason;
     std::string systemError;
     std::vector<std::string> words;
   } cases[] = {
-      {UnusableReason::NotPermitted,
-       "",
-       {"this user may not open ICMP sockets", "/etc/sysctl.d",
-        "net.ipv4.ping_group_range = 0 2147483647",
-        "setcap cap_net_raw+ep /usr/local/bin/orlo-monitor"}},
-      {UnusableReason::OutOfOpenFiles, "", {"out of open files"}},
-      {UnusableReason::OutOfMemory, "", {"out of memory"}},
-      {UnusableReason::OtherError,
-       "Protocol not supported",
-       {"no ICMP socket could be opened: Protocol not supported"}},
+#if defined(_WIN32)
+    {UnusableReason::NotPermitted,
+     "",
+     {"Windows denied this program access", "Security software",
+      "allow \"/usr/local/bin/orlo-monitor\""}},
+    {UnusableReason::OutOfOpenFiles, "", {"out of handles"}},
+    {UnusableReason::OutOfMemory, "", {"out of memory"}},
+    {UnusableReason::OtherError,
+     "Access is denied. (error 5)",
+     {"the ICMP echo service could not be opened: Access is denied. (error 5)"}},
+#else
+    {UnusableReason::NotPermitted,
+     "",
+     {"this user may not open ICMP sockets", "/etc/sysctl.d",
+      "net.ipv4.ping_group_range = 0 2147483647",
+      "setcap cap_net_raw+ep /usr/local/bin/orlo-monitor"}},
+    {UnusableReason::OutOfOpenFiles, "", {"out of open files"}},
+    {UnusableReason::OutOfMemory, "", {"out of memory"}},
+    {UnusableReason::OtherError,
+     "Protocol not supported",
+     {"no ICMP socket could be opened: Protocol not supported"}},
+#endif
   };
   for (const auto& each : cases) {
     const std::string text = probeReportText(
@@ -59,8 +74,7 @@ TEST(ProbeReportTextTest, NoSocketNamesItsReason) {
     for (const std::string& words : each.words) {
       EXPECT_NE(text.find(words), std::string::npos) << words;
     }
-    const bool advised = text.find("setcap") != std::string::npos ||
-                         text.find("ping_group_range") != std::string::npos;
+    const bool advised = text.find("/usr/local/bin/orlo-monitor") != std::string::npos;
     EXPECT_EQ(advised, each.reason == UnusableReason::NotPermitted);
   }
 }
