@@ -1,6 +1,5 @@
-// The Windows probe on loopback and on the addresses the service refuses, through the system's
-// ICMP echo service (under Wine: as root or with CAP_NET_RAW, which Wine's echo service needs for
-// its ICMP socket).
+// The Windows probe on loopback, through the system's ICMP echo service (under Wine: as root or
+// with CAP_NET_RAW, which Wine's echo service needs for its ICMP socket).
 
 // clang-format off
 #include <winsock.h>
@@ -62,7 +61,7 @@ TEST(ProbeHostWindows, LargestPayloadTheBufferHoldsIsSent) {
 // Win32 error rather than an IP status: the lamp names it in the system's words.
 TEST(ProbeHostWindows, RefusedAddressIsNamedInTheSystemsWords) {
   for (const char* address : {" ", "0.0.0.0"}) {
-    SCOPED_TRACE(std::string("\"") + address + "\"");
+    SCOPED_TRACE(address);
     MemoryMonitorView view;
     view.setAddressText(0, address);
     view.setEnableValue(0, 1);
