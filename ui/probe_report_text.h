@@ -7,8 +7,8 @@
 namespace orlo {
 
 // What a lamp says about its slot's last probe, in words a user can act on. Every wording the
-// lamps use lives in probe_report_text.cpp, and the platform's advice when the system gave no
-// way to probe in probe_report_text_linux.cpp or probe_report_text_windows.cpp.
+// lamps use lives in probe_report_text.cpp, but the advice for a probe that got no socket or
+// handle, which each platform has in its own file: probe_report_text_linux.cpp or _windows.cpp.
 
 // Before the first sweep has reached the slot.
 std::string notCheckedYetText();
