@@ -15,7 +15,7 @@ ProbeReport reportOf(const ProbeResult& result) {
       }
       return {ProbeOutcome::NoSocket, result.status, result.unusable, result.systemError};
     default:
-      return {ProbeOutcome::Failed, result.status};
+      return {ProbeOutcome::Failed, result.status, UnusableReason::None, result.systemError};
   }
 }
 

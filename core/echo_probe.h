@@ -82,7 +82,9 @@ enum class UnusableReason {
 struct ProbeResult {
   std::int32_t status = ip_status::kSuccess;
   UnusableReason unusable = UnusableReason::None;
-  std::string systemError{};  // the system's own words, for UnusableReason::OtherError
+  // The system's own words: for UnusableReason::OtherError, and for a status that is a system
+  // error number rather than an IP status.
+  std::string systemError{};
   friend bool operator==(const ProbeResult&, const ProbeResult&) = default;
 };
 
@@ -133,7 +135,8 @@ std::optional<std::uint32_t> parseIpv4Address(const std::string& text);
 // the sockets layer's inet_addr, then asks the system's ICMP echo service (IcmpCreateFile,
 // IcmpSendEcho, IcmpCloseHandle), which fills the buffer as it does for any program. When the
 // service reports that no reply came, its error number is the status, and the buffer's status
-// field is set to it.
+// field is set to it; when that number is a Win32 error (below the IP status numbers, as 1214
+// for 0.0.0.0), the result also carries the system's words for it.
 class Module1 final : public EchoService {
  public:
   Module1();

@@ -98,6 +98,10 @@ ProbeResult Module1::sendEcho(std::uint32_t target, const std::string& payload, 
   const std::int32_t status =
       error == ERROR_SUCCESS ? ip_status::kGeneralFailure : static_cast<std::int32_t>(error);
   reply.setStatus(status);
+  // Below the IP status numbers lies a Win32 error, which only the system's words explain.
+  if (error != ERROR_SUCCESS && error < IP_STATUS_BASE) {
+    return {status, UnusableReason::None, windows::systemMessage(error)};
+  }
   return {status};
 }
 

@@ -46,6 +46,8 @@ struct ProbeReport {
   std::int32_t status = 0;
   // For NoSocket: why no socket opened, in the probe's words.
   UnusableReason unusable = UnusableReason::None;
+  // The system's own words: for NoSocket with OtherError, and for Failed when the status is a
+  // system error number rather than an IP status.
   std::string systemError{};
   friend bool operator==(const ProbeReport&, const ProbeReport&) = default;
 };

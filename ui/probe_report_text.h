@@ -7,14 +7,16 @@
 namespace orlo {
 
 // What a lamp says about its slot's last probe, in words a user can act on. Every wording the
-// lamps use lives in probe_report_text.cpp.
+// lamps use lives in probe_report_text.cpp, but the advice for a probe that got no socket or
+// handle, which each platform has in its own file: probe_report_text_linux.cpp or _windows.cpp.
 
 // Before the first sweep has reached the slot.
 std::string notCheckedYetText();
 
 // The outcome of the slot's last probe. When no ICMP socket opened, the text names the reason;
-// executablePath names the program in the advice given when ICMP sockets are not permitted for
-// this user.
+// executablePath names the program in the advice given when ICMP is not permitted for this user.
+// A request that failed with a system error number rather than an IP status gives the system's
+// words for it.
 std::string probeReportText(const ProbeReport& report, const std::string& executablePath);
 
 }  // namespace orlo

@@ -25,8 +25,9 @@ foreach(entry IN LISTS entries)
     message(FATAL_ERROR "The installer takes files only, not the folder ${entry}; see "
                         "${CMAKE_CURRENT_LIST_FILE}.")
   endif()
-  string(APPEND install_lines "  File \"${staging}/${entry}\"\n")
-  string(APPEND remove_lines "  Delete \"$INSTDIR\\${entry}\"\n")
+  string(APPEND install_lines "  File \"${staging}/${entry}\"\n"
+                              "  !insertmacro RecordInstalledFile \"${entry}\"\n")
+  string(APPEND remove_lines "  !insertmacro RemoveInstalledFile \"${entry}\"\n")
 endforeach()
 file(WRITE "${file_lists}"
      "!macro INSTALL_FILES\n${install_lines}!macroend\n"

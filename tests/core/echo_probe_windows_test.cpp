@@ -12,7 +12,11 @@
 
 #include <string>
 
+#include "core/check_sweep.h"
 #include "core/echo_probe.h"
+#include "core/memory_monitor_view.h"
+#include "core/windows_text.h"
+#include "ui/probe_report_text.h"
 
 namespace orlo {
 namespace {
@@ -51,6 +55,25 @@ TEST(ProbeHostWindows, LargestPayloadTheBufferHoldsIsSent) {
             ip_status::kSuccess)
       << kNeedsIcmp;
   EXPECT_EQ(echoedData(reply), std::string(Module1::kMaxPayload, 'x'));
+}
+
+// The service refuses to send to " " (which inet_addr reads as 0.0.0.0) and to 0.0.0.0 with a
+// Win32 error rather than an IP status: the lamp names it in the system's words.
+TEST(ProbeHostWindows, RefusedAddressIsNamedInTheSystemsWords) {
+  for (const char* address : {" ", "0.0.0.0"}) {
+    SCOPED_TRACE(address);
+    MemoryMonitorView view;
+    view.setAddressText(0, address);
+    view.setEnableValue(0, 1);
+    Module1 module;
+    doping(view, module);
+    const ProbeReport report = view.probeReport(0);
+    EXPECT_EQ(view.lampColor(0), LampColor::Red);
+    EXPECT_EQ(report.status, ERROR_INVALID_NETNAME);
+    const std::string words = windows::systemMessage(ERROR_INVALID_NETNAME);
+    EXPECT_EQ(words.rfind("Windows error", 0), std::string::npos) << "the system has no words";
+    EXPECT_EQ(probeReportText(report, "monitor.exe"), "no reply: " + words);
+  }
 }
 
 }  // namespace
