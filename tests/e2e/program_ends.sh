@@ -45,10 +45,13 @@ end_signals_taken() {
 }
 
 # Starts the monitor on the offscreen platform, with the command before it (env by default), and
-# waits until it takes the end signals.
+# waits until it takes the end signals. Its error stream goes through a pipe, which no file-size
+# limit of the monitor's cuts short.
 start_offscreen() {
-  env -u DISPLAY QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" "$@" "$monitor" \
-    >"$work/monitor.log" 2>"$work/monitor.err" &
+  mkdir -p -m 0700 "$work/runtime"
+  env -u DISPLAY QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" \
+    XDG_RUNTIME_DIR="$work/runtime" "$@" "$monitor" \
+    >"$work/monitor.log" 2> >(cat >"$work/monitor.err") &
   monitor_pid=$!
   x_track "$monitor_pid"
   wait_for 30 end_signals_taken ||
@@ -88,9 +91,9 @@ end_by_signal_with_failing_save() {
   printf '%s' "$earlier_settings" >"$settings"
   start_offscreen prlimit --fsize=64 --
   end_with 1 TERM
-  grep -q "could not save its settings.*$settings.*File too large" "$work/monitor.err" &&
+  wait_for 10 grep -q "could not save its settings.*$settings.*File too large" "$work/monitor.err" &&
     [ "$(wc -l <"$work/monitor.err")" -eq 1 ] ||
-    fail "a failed save at SIGTERM did not say so in one line: $(cat "$work/monitor.err")"
+    fail "a failed save at SIGTERM did not say so in one line: $(cat -A "$work/monitor.err")"
   [ "$(cat "$settings")" = "$(printf '%s' "$earlier_settings")" ] || fail "the failed save changed $settings"
   echo "TERM with the save failing: $(cat "$work/monitor.err")"
 }
@@ -101,7 +104,13 @@ end_start_failure_box() {
     echo "skipped: a user without a home folder needs root to become"
     return
   fi
-  env -i QT_QPA_PLATFORM=offscreen setpriv --reuid=54321 --regid=54321 --clear-groups \
+  # A runtime folder of the user's, outside this test's folder, which that user cannot enter.
+  user_runtime=$(mktemp -d)
+  remove_user_runtime() { rm -rf "$user_runtime"; }
+  x_at_exit remove_user_runtime
+  chown 54321:54321 "$user_runtime"
+  env -i QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$user_runtime" \
+    setpriv --reuid=54321 --regid=54321 --clear-groups \
     "$monitor" >"$work/monitor.log" 2>"$work/monitor.err" &
   monitor_pid=$!
   x_track "$monitor_pid"
@@ -151,7 +160,7 @@ case $mode in
     mkdir -p "$runtime"
     start_without_display "Wayland display \"wayland-9\"" -u DISPLAY WAYLAND_DISPLAY=wayland-9 \
       XDG_RUNTIME_DIR="$runtime"
-    start_without_display "\":$number\"; cannot reach the Wayland display \"wayland-9\"" \
+    start_without_display "\":$number\" named by DISPLAY; cannot reach the Wayland display \"wayland-9\"" \
       DISPLAY=":$number" WAYLAND_DISPLAY=wayland-9 XDG_RUNTIME_DIR="$runtime"
     ;;
   *)
