@@ -315,8 +315,11 @@ LRESULT Form1Window::handleMessage(HWND window, UINT message, WPARAM wParam, LPA
       }
       ::DestroyWindow(toolTips_);
       toolTips_ = nullptr;
+      // Whatever destroyed the window ends the program. A close sent from another program is
+      // handled inside GetMessageW, which would go on waiting for a posted message: post one.
       if (loopRunning_) {
         loopEnded_ = true;
+        ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);
       }
       return 0;
     case WM_NCDESTROY:
@@ -448,7 +451,9 @@ int Form1Window::runEventLoop() {
   while (!loopEnded_) {
     const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
     if (got <= 0) {
-      // WM_QUIT from elsewhere, with its status; -1 is a failure of the loop itself.
+      // WM_QUIT from elsewhere, with its status, or a failure of the loop itself: the window
+      // closes as the user would close it, which saves the settings, and the program ends.
+      closeWindow();
       loopRunning_ = false;
       return got == 0 ? static_cast<int>(message.wParam) : kFailureExitStatus;
     }

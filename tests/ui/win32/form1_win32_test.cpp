@@ -13,7 +13,10 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/windows_text.h"
@@ -302,15 +305,61 @@ TEST_F(Win32Form1Test, AFailedLoadShowsAnErrorBoxAloneAndNeverTheWindow) {
   EXPECT_NE(boxes[0].text.find(L"could not load its settings"), std::wstring::npos);
 }
 
-TEST_F(Win32Form1Test, CloseAndTheEndOfTheSessionSaveTheEditsAndDestroyTheWindow) {
-  for (const UINT message : {WM_CLOSE, WM_ENDSESSION}) {
-    SCOPED_TRACE(message);
+// Sends the messages to the window from another thread, as another program does, while the
+// window's thread goes on; then posts WM_APP to the window's thread. The thread is joined when the
+// object ends.
+class SentFromElsewhere {
+ public:
+  SentFromElsewhere(HWND window, std::vector<std::pair<UINT, WPARAM>> messages)
+      : thread_([window, messages, target = ::GetWindowThreadProcessId(window, nullptr)] {
+          for (const auto& [message, wParam] : messages) {
+            DWORD_PTR result = 0;
+            ::SendMessageTimeoutW(window, message, wParam, 0, SMTO_NORMAL, 10000, &result);
+          }
+          ::PostThreadMessageW(target, WM_APP, 0, 0);
+        }) {}
+  ~SentFromElsewhere() { thread_.join(); }
+  SentFromElsewhere(const SentFromElsewhere&) = delete;
+  SentFromElsewhere& operator=(const SentFromElsewhere&) = delete;
+
+ private:
+  std::thread thread_;
+};
+
+// With no other window of the thread, whose timer would wake the event loop.
+TEST(Win32Form1CloseTest, EveryCloseFromOutsideSavesTheEditsAndEndsTheEventLoopByItself) {
+  const struct {
+    const char* name;
+    std::vector<std::pair<UINT, WPARAM>> sent;
+    int status;
+  } cases[] = {
+      {"WM_CLOSE from another program", {{WM_CLOSE, 0}}, 0},
+      {"the end of the session", {{WM_QUERYENDSESSION, 0}, {WM_ENDSESSION, TRUE}}, 0},
+      {"WM_QUIT", {}, 7},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
     Win32Window fresh;
-    ASSERT_TRUE(fresh.form.handlers().start());
-    fresh.form.setAddressText(3, "h\xC3\xB4te 3");
-    ::SendMessageW(fresh.form1.window(), message, TRUE, 0);
+    std::optional<SentFromElsewhere> sender;
+    // At the first tick, in the event loop: an edit, then the close from outside.
+    fresh.echo.onStartSockets = [&] {
+      if (fresh.echo.sweeps != 2) {
+        return;
+      }
+      fresh.form.setAddressText(3, "h\xC3\xB4te 3");
+      if (each.sent.empty()) {
+        ::PostQuitMessage(each.status);
+      } else {
+        sender.emplace(fresh.form1.window(), each.sent);
+      }
+    };
+    EXPECT_EQ(fresh.form.handlers().run(), each.status);
+    sender.reset();
     EXPECT_EQ(fresh.store.monitorValue("ip3"), "h\xC3\xB4te 3");
     EXPECT_EQ(fresh.form1.window(), nullptr);
+    // The loop ended as the window went, not at the next message that happened to come.
+    MSG left{};
+    EXPECT_EQ(::PeekMessageW(&left, nullptr, WM_APP, WM_APP, PM_REMOVE) != 0, !each.sent.empty());
   }
 }
 
