@@ -82,6 +82,25 @@ done
 echo "saved settings:"
 cat "$settings"
 
+step "at fractional scales \">>\" keeps the width and sets the heights of the twips layout"
+for factor in 1.5 1.75; do
+  monitor_dpi=$(awk "BEGIN { print 96 * $factor }")
+  QT_SCALE_FACTOR=$factor XDG_CONFIG_HOME="$work/scaled" "$monitor" >"$work/scaled.log" 2>&1 &
+  scaled_pid=$!
+  x_track "$scaled_pid"
+  window=$(x_wait_window --visible 30 "$title") || fail "no window at $factor: $(cat "$work/scaled.log")"
+  read -r _ _ width height < <(monitor_geometry)
+  [ "$width $height" = "$(px 2805) $(px 825)" ] || fail "at $factor the window is ${width}x$height"
+  for twips in 5145 840 5145; do
+    xdotool mousemove --window "$window" "$(centre 1920 2655)" "$(centre 120 375)" click 1
+    scaled_height() { [ "$(monitor_geometry | cut -d' ' -f3-)" = "$width $(px "$twips")" ]; }
+    wait_for 10 scaled_height || fail "at $factor, \">>\" made $(monitor_geometry), not $width $(px "$twips")"
+  done
+  x_close "$window"
+  wait_for 20 x_gone "$scaled_pid" || fail "the monitor at $factor did not end"
+  echo "at $factor: ${width}x$(px 825), then $(px 5145), $(px 840), $(px 5145) high"
+done
+
 step "a monitor on a workspace that is not shown sweeps at every tick"
 if [ -z "${ORLO_E2E_OWN_NETNS:-}" ]; then
   [ "${ORLO_REQUIRE_NETNS:-}" != 1 ] || fail "ORLO_REQUIRE_NETNS=1, but counting echoes needs root"

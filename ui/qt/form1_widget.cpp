@@ -16,6 +16,7 @@
 #include "ui/form1_controls.h"
 #include "ui/form1_layout.h"
 #include "ui/qt/lamp_widget.h"
+#include "ui/qt/x11_size_hints.h"
 
 namespace orlo {
 namespace {
@@ -242,6 +243,7 @@ int Form1Widget::verticalDpi() const {
 
 void Form1Widget::setClientHeight(int pixels) {
   setFixedSize(width(), pixels);
+  keepExactX11Size(*this);
 }
 
 void Form1Widget::keepAbove(bool above) {
