@@ -25,12 +25,13 @@ constexpr std::size_t kHeightIncrement = 10;
 }  // namespace
 
 void keepExactX11Size(QWidget& window) {
+  // Other platforms may offer the X11 interface too, without a connection (offscreen does).
   auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
   const QWindow* native = window.windowHandle();
-  if (x11 == nullptr || native == nullptr) {
+  xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+  if (connection == nullptr || native == nullptr) {
     return;
   }
-  xcb_connection_t* connection = x11->connection();
   // The native window's own id: the widget's may name one that a change of flags replaced.
   const auto id = static_cast<xcb_window_t>(native->winId());
   const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
