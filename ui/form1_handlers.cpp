@@ -81,14 +81,20 @@ void Form1Handlers::command1Click() {
     const int height = shell_.clientHeight();
     // A screen too small for the expanded view cuts it short; what the last expand left counts
     // as expanded too. Any other height counts as collapsed, the height at creation included.
-    if (height == expanded || height == heightLeftByExpand_) {
-      shell_.setClientHeight(twipsToPixels(layout::kCollapsedClientHeight, dpi));
-    } else {
-      shell_.setClientHeight(expanded);
+    lastClickExpanded_ = height != expanded && height != heightLeftByExpand_;
+    shell_.setClientHeight(lastClickExpanded_ ? expanded
+                                              : twipsToPixels(layout::kCollapsedClientHeight, dpi));
+    if (lastClickExpanded_) {
       heightLeftByExpand_ = shell_.clientHeight();
     }
   } catch (const std::exception& failure) {
     endAfterFailure("could not change the window's height", failure);
+  }
+}
+
+void Form1Handlers::clientHeightChangedBySystem(int pixels) {
+  if (lastClickExpanded_) {
+    heightLeftByExpand_ = pixels;
   }
 }
 

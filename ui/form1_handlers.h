@@ -49,6 +49,9 @@ class Form1Handlers {
   // ">>": a client area as high as the expanded view, or as high as the last expand left it where
   // the screen cut it short, collapses; any other height expands.
   void command1Click();
+  // The system changed the client area's height by itself, later than the change asked for (a
+  // window manager that fits windows to the screen): after an expand, that is what it left.
+  void clientHeightChangedBySystem(int pixels);
   // "?": the about box.
   void command2Click();
   // Check2 changed, by a click or by program: the always-on-top command for its value.
@@ -76,6 +79,7 @@ class Form1Handlers {
   std::ostream* errors_;
   RefreshSchedule schedule_;
   std::optional<int> heightLeftByExpand_;
+  bool lastClickExpanded_ = false;
   bool failed_ = false;
   bool unattended_ = false;
 };

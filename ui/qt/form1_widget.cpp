@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -224,6 +225,14 @@ void Form1Widget::paintEvent(QPaintEvent* event) {
         form_.handlers().timer1Tick();
       }
     });
+  }
+}
+
+void Form1Widget::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // A window manager answers a change of size later, and may give another size than asked for.
+  if (event->spontaneous()) {
+    form_.handlers().clientHeightChangedBySystem(height());
   }
 }
 

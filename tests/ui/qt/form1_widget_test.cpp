@@ -8,6 +8,7 @@
 #include <QtGui/private/qguiapplication_p.h>
 #include <QtGui/qpa/qplatformaccessibility.h>
 #include <QtGui/qpa/qplatformintegration.h>
+#include <QtGui/qpa/qwindowsysteminterface.h>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QImage>
@@ -208,6 +209,22 @@ TEST_F(Form1WidgetTest, CheckingOnTopKeepsTheNativeWindowItsPlaceAndActivatesItB
   EXPECT_EQ(window.geometry(), geometry);
   EXPECT_TRUE(nativeOnTop());
   window.close();
+}
+
+TEST_F(Form1WidgetTest, ACollapseFollowsAnExpandThatTheWindowManagerCutShort) {
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  auto* command1 = control<QPushButton>(QStringLiteral("Command1"));
+  command1->click();
+  const int expanded = window.height();
+  // The window manager fits the expanded window to a smaller screen, after the expand.
+  QWindowSystemInterface::handleGeometryChange(
+      window.windowHandle(), QRect(window.geometry().topLeft(), QSize(window.width(), 300)));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.height() == 300; }, kWaitMs));
+  command1->click();
+  EXPECT_LT(window.height(), 100);
+  command1->click();
+  EXPECT_EQ(window.height(), expanded);
 }
 
 TEST(Form1WidgetWithoutOnTopTest, TheBoxStoresItsValueAndSaysTheDesktopDoesNotAllowIt) {
