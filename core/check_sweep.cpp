@@ -21,11 +21,17 @@ ProbeReport reportOf(const ProbeResult& result) {
 
 ProbeReport probeSlot(const MonitorView& view, EchoService& echo, int slot, EchoReply& reply) {
   try {
-    return reportOf(echo.Probe(view.addressText(slot), kEchoPayload, reply));
+    ProbeReport report = reportOf(echo.Probe(view.addressText(slot), kEchoPayload, reply));
+    if (report.outcome == ProbeOutcome::Answered) {
+      report.roundTripMs = reply.roundTripMs();
+    }
+    return report;
   } catch (const std::exception&) {
     return {ProbeOutcome::ProbeError, ip_status::kGeneralFailure};
   }
 }
+
+}  // namespace
 
 LampColor lampColorOf(ProbeOutcome outcome) {
   switch (outcome) {
@@ -37,8 +43,6 @@ LampColor lampColorOf(ProbeOutcome outcome) {
       return LampColor::Red;
   }
 }
-
-}  // namespace
 
 void doping(MonitorView& view, EchoService& echo) {
   EchoReply reply{};

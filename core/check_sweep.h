@@ -18,4 +18,8 @@ inline constexpr char kEchoPayload[] = "Echo";
 // The sweep skips any step that fails and reports nothing; it never throws.
 void doping(MonitorView& view, EchoService& echo);
 
+// The colour a sweep paints for an outcome: green for a reply, black for a slot not watched, red
+// for anything else.
+LampColor lampColorOf(ProbeOutcome outcome);
+
 }  // namespace orlo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -49,6 +50,8 @@ struct ProbeReport {
   // The system's own words: for NoSocket with OtherError, and for Failed when the status is a
   // system error number rather than an IP status.
   std::string systemError{};
+  // For Answered: the round trip time the reply record gives.
+  std::optional<std::uint32_t> roundTripMs{};
   friend bool operator==(const ProbeReport&, const ProbeReport&) = default;
 };
 

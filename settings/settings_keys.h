@@ -15,6 +15,10 @@ inline constexpr char kEnablePrefix[] = "ipen";
 inline constexpr char kRefresh[] = "refresh";
 inline constexpr char kOnTop[] = "ontop";
 inline constexpr std::size_t kCount = 2 * kSlotCount + 2;
+// The window's own options beyond those: the status icon in the notification area, and
+// notifications when a host changes. Not among all(): they are written only once they were set.
+inline constexpr char kStatusIcon[] = "tray";
+inline constexpr char kNotifications[] = "notify";
 
 // "ip" and 0 give ip0: the slot index in decimal, one digit.
 inline std::string slotKey(const char* prefix, int slot) {

@@ -57,13 +57,16 @@ void loadSettings(MonitorView& view, SettingsStore& store) {
   view.setOnTopValue(onTopValueOf(store, get(store, settings_keys::kOnTop, kOnTopDefault)));
 }
 
-void saveSettings(const MonitorView& view, SettingsStore& store) {
+void saveSettings(const MonitorView& view, SettingsStore& store, const SettingsList& further) {
   for (int slot = 0; slot < kSlotCount; ++slot) {
     save(store, slotKey(kAddressPrefix, slot), view.addressText(slot));
     save(store, slotKey(kEnablePrefix, slot), std::to_string(view.enableValue(slot)));
   }
   save(store, settings_keys::kRefresh, view.intervalText());
   save(store, settings_keys::kOnTop, std::to_string(view.onTopValue()));
+  for (const auto& [key, value] : further) {
+    save(store, key, value);
+  }
   store.commit();
 }
 

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "core/monitor_view.h"
 #include "settings/settings_store.h"
 
@@ -10,10 +14,13 @@ namespace orlo {
 // may then hold some of the values already read.
 void loadSettings(MonitorView& view, SettingsStore& store);
 
+// Keys and their values, in a settings section.
+using SettingsList = std::vector<std::pair<std::string, std::string>>;
+
 // Writes the ten slots, the interval text and the on-top value from the view to the store, key by
-// key in the order they are read, then commits. Throws SettingsError when the store fails: a store
+// key in the order they are read, then the further keys given, then commits. Throws SettingsError when the store fails: a store
 // that writes all at once then holds what it held before; one that writes value by value keeps
 // the values saved before the failure and gets none after it.
-void saveSettings(const MonitorView& view, SettingsStore& store);
+void saveSettings(const MonitorView& view, SettingsStore& store, const SettingsList& further = {});
 
 }  // namespace orlo

@@ -1,5 +1,8 @@
 #include "ui/form1.h"
 
+#include <utility>
+
+#include "core/check_sweep.h"
 #include "ui/probe_report_text.h"
 
 namespace orlo {
@@ -9,10 +12,18 @@ constexpr int kSingle = -1;
 
 }  // namespace
 
+std::tm currentLocalTime() {
+  const std::time_t now = std::time(nullptr);
+  // The program has one thread, so the shared result of localtime is safe to copy.
+  return *std::localtime(&now);
+}
+
 Form1::Form1(Form1Skin& skin, const MonitorParts& parts)
     : skin_(skin),
       programPath_(parts.programPath),
-      handlers_(*this, skin, parts.settings, parts.echo, *parts.errors) {}
+      localNow_(parts.localNow),
+      statusWatch_(skin),
+      handlers_(*this, skin, parts.settings, parts.echo, *parts.errors, &statusWatch_) {}
 
 std::string Form1::boxText(Control box, int slot, const SetText& set) const {
   std::string current = skin_.text(box, slot);
@@ -79,11 +90,25 @@ void Form1::setOnTopValue(std::int16_t value) {
 
 void Form1::setProbeReport(int slot, const ProbeReport& report) {
   checkSlotIndex(slot);
-  const std::string text = probeReportText(report, programPath_);
-  // Every sweep reports every slot; only a new outcome is news to a screen reader.
-  if (text != skin_.lampReport(slot)) {
-    skin_.setLampReport(slot, text);
+  LampHistory& lamp = lamps_[slot];
+  const std::tm now = localNow_();
+  const LampColor color = lampColorOf(report.outcome);
+  std::string outcome = probeReportText(report, programPath_);
+  // The sweep paints the lamp right after this report.
+  if (color != lamp.color || lamp.outcome.empty()) {
+    lamp.color = color;
+    lamp.since = now;
   }
+  const std::string text = lampReportText(report, programPath_, lamp.since, now);
+  // Every sweep reports every slot; only a new outcome is news to a screen reader, not a new
+  // round trip time.
+  const bool news = outcome != lamp.outcome;
+  if (news || text != skin_.lampReport(slot)) {
+    skin_.setLampReport(slot, text, news);
+  }
+  lamp.outcome = std::move(outcome);
+  statusWatch_.slotSwept(slot, {addressText(slot), report.outcome != ProbeOutcome::NotWatched,
+                                report.outcome == ProbeOutcome::Answered});
 }
 
 void Form1::clicked(Control control, int slot) {

@@ -1,16 +1,23 @@
 #pragma once
 
 #include <array>
+#include <ctime>
+#include <functional>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "core/echo_probe.h"
 #include "core/monitor_view.h"
 #include "settings/settings_store.h"
 #include "ui/form1_handlers.h"
 #include "ui/form1_skin.h"
+#include "ui/status_watch.h"
 
 namespace orlo {
+
+// The local time of the clock now.
+std::tm currentLocalTime();
 
 // What the window works with, whatever its toolkit: the settings store it loads from and saves
 // to, the echo service its sweeps probe with, the program's file, which the lamps name in their
@@ -21,6 +28,8 @@ struct MonitorParts {
   EchoService& echo;
   std::string programPath;
   std::ostream* errors = &std::cerr;
+  // The local time now, for since when each lamp has shown its colour.
+  std::function<std::tm()> localNow = currentLocalTime;
 };
 
 // The monitor window Form1, the same with every toolkit. It implements MonitorView over the
@@ -48,7 +57,8 @@ class Form1 final : public MonitorView {
   std::int16_t onTopValue() const override;
   // A different value runs the always-on-top command once, as a click on Check2 does.
   void setOnTopValue(std::int16_t value) override;
-  // The lamp's words change only when the outcome's do: only news reaches a screen reader.
+  // The lamp's words give the outcome, the round trip time of a reply and since when the lamp
+  // has shown its colour; only a new outcome is announced to a screen reader.
   void setProbeReport(int slot, const ProbeReport& report) override;
 
   Form1Handlers& handlers() { return handlers_; }
@@ -56,6 +66,10 @@ class Form1 final : public MonitorView {
   // A click, by mouse or keyboard, on a button or check box. A click checks an unchecked or a
   // greyed box and unchecks a checked one; on Check2 it then runs the always-on-top command.
   void clicked(Control control, int slot);
+
+  // The context menu of the window and of its status icon, and a choice from it.
+  std::vector<WatchMenuItem> contextMenu() const { return statusWatch_.menu(); }
+  void toggle(WatchOption option) { statusWatch_.toggle(option); }
 
  private:
   // What the program last set into a text box, and what the box showed right after.
@@ -67,10 +81,20 @@ class Form1 final : public MonitorView {
   std::string boxText(Control box, int slot, const SetText& set) const;
   void setBoxText(Control box, int slot, SetText& set, const std::string& text);
 
+  // What a lamp showed since when.
+  struct LampHistory {
+    std::string outcome;
+    LampColor color = LampColor::Black;
+    std::tm since{};
+  };
+
   Form1Skin& skin_;
   const std::string programPath_;
+  const std::function<std::tm()> localNow_;
   std::array<SetText, kSlotCount> text1_{};
   SetText tijd_;
+  std::array<LampHistory, kSlotCount> lamps_{};
+  StatusWatch statusWatch_;
   Form1Handlers handlers_;
 };
 

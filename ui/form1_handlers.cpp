@@ -21,12 +21,13 @@ std::string reasonOf(const std::exception& failure) {
 }  // namespace
 
 Form1Handlers::Form1Handlers(MonitorView& view, WindowShell& shell, SettingsStore& settings,
-                             EchoService& echo, std::ostream& errors)
+                             EchoService& echo, std::ostream& errors, WindowExtras* extras)
     : view_(view),
       shell_(shell),
       settings_(settings),
       echo_(echo),
       errors_(&errors),
+      extras_(extras),
       schedule_(view, [this] { doping(); }) {}
 
 bool Form1Handlers::start() {
@@ -48,6 +49,9 @@ int Form1Handlers::run() {
 bool Form1Handlers::load() {
   try {
     loadSettings(view_, settings_);
+    if (extras_ != nullptr) {
+      extras_->load(settings_);
+    }
     doping();
   } catch (const std::exception& failure) {
     // The window is not shown yet, so the report stands alone.
@@ -60,7 +64,7 @@ bool Form1Handlers::load() {
 void Form1Handlers::unload() {
   shell_.stopTimer();
   try {
-    saveSettings(view_, settings_);
+    saveSettings(view_, settings_, extras_ != nullptr ? extras_->settingsToSave() : SettingsList{});
   } catch (const std::exception& failure) {
     reportFatal(MessagePlacement::OverTheWindow, "could not save its settings", failure);
   }
@@ -116,6 +120,9 @@ void Form1Handlers::check2Changed() {
 
 void Form1Handlers::doping() {
   ::orlo::doping(view_, echo_);
+  if (extras_ != nullptr) {
+    extras_->sweepEnded();
+  }
 }
 
 void Form1Handlers::endUnattended() {

@@ -4,6 +4,8 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/echo_probe.h"
 #include "core/monitor_view.h"
@@ -15,6 +17,18 @@ namespace orlo {
 
 // The program's status after a failure that was reported in a message box.
 inline constexpr int kFailureExitStatus = 1;
+
+// What a window keeps beyond the monitor's own state: loaded with it, saved in the same save, and
+// told when each sweep has ended.
+class WindowExtras {
+ public:
+  virtual ~WindowExtras() = default;
+  // After the monitor's settings have loaded. Throws SettingsError when the store fails.
+  virtual void load(SettingsStore& store) = 0;
+  // The keys and values to save with the monitor's settings, in the monitor's section.
+  virtual std::vector<std::pair<std::string, std::string>> settingsToSave() const = 0;
+  virtual void sweepEnded() = 0;
+};
 
 // What the monitor window does on each of its events, the same with every toolkit. The toolkit's
 // Form1 holds the monitor's state in its controls (the view) and forwards its events here; this
@@ -29,7 +43,7 @@ inline constexpr int kFailureExitStatus = 1;
 class Form1Handlers {
  public:
   Form1Handlers(MonitorView& view, WindowShell& shell, SettingsStore& settings, EchoService& echo,
-                std::ostream& errors);
+                std::ostream& errors, WindowExtras* extras = nullptr);
 
   // The program's start-up for a window that has just been created, its timer counting: the load
   // handler, then the first show. Returns false when the load failed; the failure has then been
@@ -39,7 +53,8 @@ class Form1Handlers {
   // status: 0, or kFailureExitStatus after a reported failure.
   int run();
 
-  // Window load: the settings (which may run the always-on-top command), then one sweep.
+  // Window load: the settings (which may run the always-on-top command) and the extras', then one
+  // sweep.
   // Returns false when it failed.
   bool load();
   // Window unload: stops the timer and saves the settings. Closing is never cancelled.
@@ -77,6 +92,7 @@ class Form1Handlers {
   SettingsStore& settings_;
   EchoService& echo_;
   std::ostream* errors_;
+  WindowExtras* extras_;
   RefreshSchedule schedule_;
   std::optional<int> heightLeftByExpand_;
   bool lastClickExpanded_ = false;

@@ -73,4 +73,18 @@ std::string probeReportText(const ProbeReport& report, const std::string& execut
   return "unknown outcome";
 }
 
+std::string lampReportText(const ProbeReport& report, const std::string& executablePath,
+                           const std::tm& since, const std::tm& now) {
+  std::string text = probeReportText(report, executablePath);
+  if (report.outcome == ProbeOutcome::Answered && report.roundTripMs) {
+    // The service counts whole milliseconds: 0 is a reply within the first.
+    text += *report.roundTripMs == 0 ? " in under 1 ms"
+                                     : " in " + std::to_string(*report.roundTripMs) + " ms";
+  }
+  const bool today = since.tm_year == now.tm_year && since.tm_yday == now.tm_yday;
+  char when[32] = {};
+  std::strftime(when, sizeof when, today ? "%H:%M" : "%Y-%m-%d %H:%M", &since);
+  return text + "\nsince " + when;
+}
+
 }  // namespace orlo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 
 #include "core/monitor_view.h"
@@ -18,5 +19,11 @@ std::string notCheckedYetText();
 // A request that failed with a system error number rather than an IP status gives the system's
 // words for it.
 std::string probeReportText(const ProbeReport& report, const std::string& executablePath);
+
+// All a lamp says: the outcome, with the round trip time of a reply ("reply in 3 ms"), and on a
+// second line since when the lamp has shown its colour: "since 14:05" on the day it is now, with
+// the date on any other.
+std::string lampReportText(const ProbeReport& report, const std::string& executablePath,
+                           const std::tm& since, const std::tm& now);
 
 }  // namespace orlo

@@ -283,7 +283,8 @@ TEST_P(SweepReports, ReportEachSlotBeforeItsLamp) {
   view.setEnableValue(0, GetParam().enable);
   view.setAddressText(0, GetParam().address);
   ScriptedEcho echo;
-  echo.answer = [](const std::string&, EchoReply&) -> ProbeResult {
+  echo.answer = [](const std::string&, EchoReply& reply) -> ProbeResult {
+    reply.setRoundTripMs(3);
     if (GetParam().throws) {
       throw std::runtime_error("no ICMP service");
     }
@@ -297,7 +298,7 @@ TEST_P(SweepReports, ReportEachSlotBeforeItsLamp) {
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, SweepReports,
     testing::Values(
-        ReportCase{"Reply", 1, "127.0.0.1", {0}, false, {ProbeOutcome::Answered, 0}, G},
+        ReportCase{"Reply", 1, "127.0.0.1", {0}, false, {ProbeOutcome::Answered, 0, {}, {}, 3}, G},
         ReportCase{"Timeout", 1, "127.0.0.1", {11010}, false, {ProbeOutcome::Failed, 11010}, R},
         ReportCase{"Unreachable", 1, "127.0.0.1", {11003}, false, {ProbeOutcome::Failed, 11003}, R},
         ReportCase{"Unparsable", 1, "abc", {-1, kNotAnAddress}, false, {kNotParsed, -1}, R},

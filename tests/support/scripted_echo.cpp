@@ -23,6 +23,9 @@ ProbeResult ScriptedEcho::Probe(const std::string& address, const std::string& p
   }
   const auto found = statusOf.find(address);
   const std::int32_t status = found == statusOf.end() ? ip_status::kTimedOut : found->second;
+  if (status == ip_status::kSuccess) {
+    reply.setRoundTripMs(roundTripMs);
+  }
   return {status,
           status == ip_status::kUnusable ? UnusableReason::NotAnAddress : UnusableReason::None};
 }

@@ -18,6 +18,7 @@ namespace orlo::testing_support {
 class ScriptedEcho final : public EchoService {
  public:
   std::map<std::string, std::int32_t> statusOf;
+  std::uint32_t roundTripMs = 0;  // of every reply
   std::function<ProbeResult(const std::string& address, EchoReply& reply)> answer;
   bool startResult = true;
   std::function<void()> onStartSockets;

@@ -60,30 +60,34 @@ TEST_F(Form1Test, OnTopRunsOnceForEachChangeOfTheValueAndSkipsAFailure) {
   EXPECT_FALSE(form.handlers().failed());
 }
 
-TEST_F(Form1Test, ASweepPaintsEveryLampAndOnlyANewOutcomeChangesItsWords) {
+TEST_F(Form1Test, LampsSayTheOutcomeTheRoundTripAndSinceWhenAndAnnounceOnlyANewOutcome) {
   form.setAddressText(0, "127.0.0.1");
   form.setEnableValue(0, 1);
   form.setAddressText(1, "abc");
   form.setEnableValue(1, 1);
-  form.setAddressText(2, "127.0.0.2");
-  echo.statusOf["127.0.0.1"] = ip_status::kSuccess;
+  echo.roundTripMs = 3;
   echo.statusOf["abc"] = ip_status::kUnusable;
-  for (int sweep = 0; sweep < 3; ++sweep) {
-    form.handlers().doping();
-  }
+  echo.statusOf["127.0.0.1"] = ip_status::kSuccess;
+  form.handlers().doping();
+  EXPECT_EQ(skin.lampReport(0), "reply in 3 ms\nsince 14:05");
+
+  now = at(14, 6);
+  echo.roundTripMs = 0;
+  form.handlers().doping();
+  EXPECT_EQ(skin.lampReport(0), "reply in under 1 ms\nsince 14:05");
+
+  now = at(9, 30, 341);
   echo.statusOf["127.0.0.1"] = ip_status::kTimedOut;
   form.handlers().doping();
-
   EXPECT_EQ(form.lampColor(0), LampColor::Red);
-  EXPECT_EQ(form.lampColor(1), LampColor::Red);
+  EXPECT_EQ(skin.lampReport(0), "no reply within 500 ms\nsince 09:30");
+  EXPECT_EQ(skin.lampReport(1), "not an IPv4 address\nsince 2026-12-07 14:05");
   EXPECT_EQ(form.lampColor(2), LampColor::Black);
-  EXPECT_EQ(skin.lampReport(0), "no reply within 500 ms");
-  EXPECT_EQ(skin.lampReport(1), "not an IPv4 address");
-  EXPECT_EQ(skin.lampReport(2), "not watched");
-  // Four sweeps: slot 0 had two outcomes, the others one each.
-  EXPECT_EQ(skin.reportsSet[0], 2);
-  EXPECT_EQ(skin.reportsSet[1], 1);
-  EXPECT_EQ(skin.reportsSet[9], 1);
+  EXPECT_EQ(skin.lampReport(2), "not watched\nsince 2026-12-07 14:05");
+  // Three sweeps: slot 0 had two outcomes, the others one each.
+  EXPECT_EQ(skin.announced[0], 2);
+  EXPECT_EQ(skin.announced[1], 1);
+  EXPECT_EQ(skin.announced[9], 1);
 }
 
 TEST_F(Form1Test, ATextNobodyEditedReadsBackAsGivenAndAnEditedOneAsTheControlHoldsIt) {

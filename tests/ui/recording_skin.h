@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <ctime>
 #include <functional>
 #include <limits>
 #include <sstream>
@@ -32,7 +33,8 @@ class RecordingSkin final : public Form1Skin {
   std::string failing;
   Calls calls;
   std::vector<MessageBoxContent> messages;
-  std::array<int, kSlotCount> reportsSet{};  // how often each lamp's report was set
+  std::array<int, kSlotCount> announced{};  // how often each lamp's new words were announced
+  bool notificationArea = true;
 
   // What the user types or clicks, past the window's behaviour.
   void type(Control box, int slot, const std::string& text) {
@@ -52,9 +54,22 @@ class RecordingSkin final : public Form1Skin {
   LampColor lampColor(int slot) const override { return colors_[slot]; }
   void setLampColor(int slot, LampColor color) override { colors_[slot] = color; }
   std::string lampReport(int slot) const override { return reports_[slot]; }
-  void setLampReport(int slot, const std::string& text) override {
+  void setLampReport(int slot, const std::string& text, bool announce) override {
     reports_[slot] = text;
-    ++reportsSet[slot];
+    announced[slot] += announce ? 1 : 0;
+  }
+
+  bool hasNotificationArea() const override { return notificationArea; }
+  void showStatusIcon(const StatusIcon& icon) override {
+    log("icon " +
+        std::string(icon.state == StatusState::AllAnswer    ? "green"
+                    : icon.state == StatusState::SomeSilent ? "red"
+                                                            : "neutral") +
+        ": " + icon.hoverText);
+  }
+  void hideStatusIcon() override { log("no icon"); }
+  void notify(const std::string& title, const std::string& text) override {
+    log(title + ": " + text);
   }
 
   int clientHeight() const override { return height; }
@@ -107,7 +122,20 @@ struct InMemoryWindow {
   ScriptedEcho echo;
   RecordingSkin skin;
   std::ostringstream errors;
-  Form1 form{skin, {store, echo, "/usr/bin/orlo-monitor", &errors}};
+  std::tm now = at(14, 5);
+  Form1 form{skin, {store, echo, "/usr/bin/orlo-monitor", &errors, [this] { return now; }}};
+
+  // 7 December 2026 at this time.
+  static std::tm at(int hour, int minute, int yearDay = 340) {
+    std::tm time{};
+    time.tm_year = 126;
+    time.tm_yday = yearDay;
+    time.tm_mon = 11;
+    time.tm_mday = yearDay - 333;
+    time.tm_hour = hour;
+    time.tm_min = minute;
+    return time;
+  }
 
   std::string messageText(std::size_t index) const {
     return index < skin.messages.size() ? skin.messages[index].text("\n") : "<no message>";

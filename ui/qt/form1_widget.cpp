@@ -6,10 +6,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
+#include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -87,6 +96,7 @@ Form1Widget::Form1Widget(const MonitorParts& parts, MessagePresenter& messages,
   setFont(captionFont);
 
   createControls();
+  createContextMenu();
   // The user cannot resize the window; only ">>" changes its height.
   setFixedSize(twipsToPixels(layout::kClientWidth, logicalDpiX()),
                twipsToPixels(layout::kCreationClientHeight, logicalDpiY()));
@@ -118,7 +128,7 @@ void Form1Widget::createControls() {
     const QString description = QString::fromStdString(spec.accessibleDescription);
     if (auto* lamp = qobject_cast<LampWidget*>(control)) {
       // A lamp's description is also its tooltip: what its slot's last probe found.
-      lamp->setReportText(description);
+      lamp->setReportText(description, false);
     } else if (!description.isEmpty()) {
       control->setAccessibleDescription(description);
     }
@@ -129,6 +139,28 @@ void Form1Widget::createControls() {
   }
   if (!platformKeepsOnTop_) {
     control<QCheckBox>(Control::Check2, -1).setToolTip(QString::fromStdString(noOnTopToolTip()));
+  }
+}
+
+void Form1Widget::createContextMenu() {
+  menu_ = new QMenu(this);
+  // Its items say what they do now each time the menu opens.
+  connect(menu_, &QMenu::aboutToShow, this, &Form1Widget::refreshContextMenu);
+  // Shift+F10 opens it as the menu key does, wherever the focus is.
+  auto* shortcut = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+  connect(shortcut, &QShortcut::activated, this,
+          [this] { showContextMenu(mapToGlobal(QPoint(0, 0))); });
+}
+
+void Form1Widget::refreshContextMenu() {
+  menu_->clear();
+  for (const WatchMenuItem& item : form_.contextMenu()) {
+    QAction* action = menu_->addAction(QString::fromStdString(item.text));
+    action->setCheckable(true);
+    action->setChecked(item.checked);
+    action->setEnabled(item.enabled);
+    connect(action, &QAction::triggered, this,
+            [this, option = item.option] { form_.toggle(option); });
   }
 }
 
@@ -176,8 +208,65 @@ std::string Form1Widget::lampReport(int slot) const {
   return control<LampWidget>(Control::Shape1, slot).toolTip().toStdString();
 }
 
-void Form1Widget::setLampReport(int slot, const std::string& text) {
-  control<LampWidget>(Control::Shape1, slot).setReportText(QString::fromStdString(text));
+void Form1Widget::setLampReport(int slot, const std::string& text, bool announce) {
+  control<LampWidget>(Control::Shape1, slot).setReportText(QString::fromStdString(text), announce);
+}
+
+bool Form1Widget::hasNotificationArea() const {
+  return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void Form1Widget::showStatusIcon(const StatusIcon& status) {
+  if (statusIcon_ == nullptr) {
+    statusIcon_ = new QSystemTrayIcon(this);
+    statusIcon_->setContextMenu(menu_);
+    connect(statusIcon_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+              if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+                showNormal();
+                raise();
+                activateWindow();
+              }
+            });
+  }
+  QIcon icon;
+  for (const int size : {16, 22, 24, 32, 48, 64}) {
+    std::vector<std::uint32_t> pixels = statusIconImage(status.state, size);
+    icon.addPixmap(QPixmap::fromImage(
+        QImage(reinterpret_cast<const uchar*>(pixels.data()), size, size, QImage::Format_ARGB32)
+            .copy()));
+  }
+  statusIcon_->setIcon(icon);
+  statusIcon_->setToolTip(QString::fromStdString(status.hoverText));
+  // A desktop may read the menu before it opens it.
+  refreshContextMenu();
+  statusIcon_->show();
+}
+
+void Form1Widget::hideStatusIcon() {
+  if (statusIcon_ != nullptr) {
+    statusIcon_->hide();
+  }
+}
+
+void Form1Widget::notify(const std::string& title, const std::string& text) {
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.Notifications"),
+      QStringLiteral("/org/freedesktop/Notifications"),
+      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+  call << QString::fromStdString(title) << 0U << QString() << QString::fromStdString(title)
+       << QString::fromStdString(text) << QStringList() << QVariantMap() << -1;
+  // The answer, the notification's number, is of no use: nothing waits for it.
+  call.setAutoStartService(true);
+  QDBusConnection::sessionBus().send(call);
+}
+
+void Form1Widget::contextMenuEvent(QContextMenuEvent* event) {
+  showContextMenu(event->globalPos());
+}
+
+void Form1Widget::showContextMenu(const QPoint& at) {
+  menu_->popup(at);
 }
 
 void Form1Widget::timer1Tick() {

@@ -8,6 +8,8 @@
 #include "ui/form1_skin.h"
 #include "ui/qt/message_presenter.h"
 
+class QMenu;
+class QSystemTrayIcon;
 class QTimer;
 
 namespace orlo {
@@ -36,10 +38,13 @@ class Form1Widget final : public QWidget, private Form1Skin {
   void closeEvent(QCloseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
   void createControls();
+  void createContextMenu();
+  void refreshContextMenu();
   template <typename T>
   T& control(Control kind, int slot) const;
 
@@ -50,7 +55,13 @@ class Form1Widget final : public QWidget, private Form1Skin {
   LampColor lampColor(int slot) const override;
   void setLampColor(int slot, LampColor color) override;
   std::string lampReport(int slot) const override;
-  void setLampReport(int slot, const std::string& text) override;
+  void setLampReport(int slot, const std::string& text, bool announce) override;
+
+  bool hasNotificationArea() const override;
+  void showStatusIcon(const StatusIcon& icon) override;
+  void hideStatusIcon() override;
+  void notify(const std::string& title, const std::string& text) override;
+  void showContextMenu(const QPoint& at);
 
   int clientHeight() const override;
   int verticalDpi() const override;
@@ -67,6 +78,8 @@ class Form1Widget final : public QWidget, private Form1Skin {
   const bool platformKeepsOnTop_;
   std::vector<QWidget*> controls_;  // in the order of form1Controls()
   QTimer* timer1_ = nullptr;
+  QMenu* menu_ = nullptr;  // the window's and the status icon's
+  QSystemTrayIcon* statusIcon_ = nullptr;
   Form1 form_;
   bool shown_ = false;
   bool painted_ = false;

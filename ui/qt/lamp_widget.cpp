@@ -1,5 +1,6 @@
 #include "ui/qt/lamp_widget.h"
 
+#include <QAccessible>
 #include <QPainter>
 
 namespace orlo {
@@ -14,11 +15,15 @@ void LampWidget::setColor(LampColor color) {
   update();
 }
 
-void LampWidget::setReportText(const QString& text) {
+void LampWidget::setReportText(const QString& text, bool announce) {
+  // Without an accessible description of its own, the lamp's description is its tooltip, which
+  // changes without a word to assistive technology; a screen reader following this lamp is told
+  // only of a new outcome.
   setToolTip(text);
-  // Also tells assistive technology that the description changed, so that a screen reader
-  // following this lamp reads the new outcome.
-  setAccessibleDescription(text);
+  if (announce) {
+    QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
+  }
 }
 
 void LampWidget::paintEvent(QPaintEvent*) {

@@ -7,9 +7,8 @@
 namespace orlo {
 
 // One lamp of the monitor: a circle filled solid in the exact RGB of its LampColor. It changes
-// only through setColor and shows the new colour when the window next paints. Its accessible
-// description and tooltip say what the slot's last probe found; setting them tells assistive
-// technology that the description changed.
+// only through setColor and shows the new colour when the window next paints. Its tooltip, which
+// assistive technology reads as its description, says what the slot's last probe found.
 class LampWidget : public QWidget {
   Q_OBJECT
 
@@ -19,8 +18,9 @@ class LampWidget : public QWidget {
   LampColor color() const { return color_; }
   void setColor(LampColor color);
 
-  // The words shown for the slot's last probe.
-  void setReportText(const QString& text);
+  // The words shown for the slot's last probe, which screen readers read as the lamp's
+  // description; with announce, they are told that it changed.
+  void setReportText(const QString& text, bool announce);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -48,9 +48,11 @@ void AccessibleTexts::annotate(HWND control, const std::string& name,
   setText(services_, control, PROPID_ACC_DESCRIPTION, description);
 }
 
-void AccessibleTexts::describe(HWND control, const std::string& description) {
+void AccessibleTexts::describe(HWND control, const std::string& description, bool announce) {
   setText(services_, control, PROPID_ACC_DESCRIPTION, description);
-  ::NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, control, OBJID_CLIENT, CHILDID_SELF);
+  if (announce) {
+    ::NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, control, OBJID_CLIENT, CHILDID_SELF);
+  }
 }
 
 void AccessibleTexts::clear(HWND control) {

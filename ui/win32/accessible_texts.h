@@ -23,8 +23,8 @@ class AccessibleTexts {
 
   // Gives the control this name and description; an empty one is left as the system has it.
   void annotate(HWND control, const std::string& name, const std::string& description);
-  // Gives the control a new description and tells screen readers that it changed.
-  void describe(HWND control, const std::string& description);
+  // Gives the control a new description; with announce, tells screen readers that it changed.
+  void describe(HWND control, const std::string& description, bool announce);
   // Removes the control's annotations; for a control that is being destroyed.
   void clear(HWND control);
 

@@ -1,7 +1,11 @@
 #include "ui/win32/form1_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 #include <utility>
 
@@ -86,6 +90,59 @@ SystemControl systemControl(ControlKind kind) {
       return {L"STATIC", SS_OWNERDRAW | SS_NOTIFY, 0};
   }
   throw std::logic_error("unknown control kind");
+}
+
+// The icons in the notification area: the status icon, and one that only shows a balloon.
+constexpr UINT kStatusIconId = 1;
+constexpr UINT kBalloonIconId = 2;
+constexpr UINT kNotifyIconMessage = WM_APP + 1;
+
+NOTIFYICONDATAW notifyIconData(HWND window, UINT id) {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = window;
+  data.uID = id;
+  return data;
+}
+
+// Copies the text into a fixed field of the system's, cut short where it does not fit.
+template <std::size_t N>
+void copyTruncated(wchar_t (&field)[N], const std::string& text) {
+  const std::wstring wide = windows::utf16FromUtf8Replacing(text);
+  const std::size_t length = std::min(wide.size(), N - 1);
+  std::copy_n(wide.begin(), length, field);
+  field[length] = L'\0';
+}
+
+// The status icon's picture at the size of the notification area's icons, from its pixels.
+HICON createStatusIcon(StatusState state) {
+  const int size = ::GetSystemMetrics(SM_CXSMICON);
+  const std::vector<std::uint32_t> pixels = statusIconImage(state, size);
+  BITMAPV5HEADER header{};
+  header.bV5Size = sizeof header;
+  header.bV5Width = size;
+  header.bV5Height = -size;  // top row first, as the pixels come
+  header.bV5Planes = 1;
+  header.bV5BitCount = 32;
+  header.bV5Compression = BI_BITFIELDS;
+  header.bV5RedMask = 0x00FF0000;
+  header.bV5GreenMask = 0x0000FF00;
+  header.bV5BlueMask = 0x000000FF;
+  header.bV5AlphaMask = 0xFF000000;
+  void* bits = nullptr;
+  const HBITMAP colour = ::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header),
+                                            DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (colour == nullptr) {
+    return nullptr;
+  }
+  std::copy(pixels.begin(), pixels.end(), static_cast<std::uint32_t*>(bits));
+  // With an alpha channel in the colour, the mask is not looked at.
+  const HBITMAP mask = ::CreateBitmap(size, size, 1, 1, nullptr);
+  ICONINFO info{TRUE, 0, 0, mask, colour};
+  const HICON icon = ::CreateIconIndirect(&info);
+  ::DeleteObject(mask);
+  ::DeleteObject(colour);
+  return icon;
 }
 
 bool takesFocus(ControlKind kind) {
@@ -297,6 +354,20 @@ LRESULT Form1Window::handleMessage(HWND window, UINT message, WPARAM wParam, LPA
     case WM_SETFOCUS:
       ::SetFocus(focus_);
       return 0;
+    case WM_CONTEXTMENU: {
+      // From the keyboard (the menu key, Shift+F10) the point is -1, -1: the menu opens at the
+      // window's corner.
+      POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      if (at.x == -1 && at.y == -1) {
+        at = {0, 0};
+        ::ClientToScreen(window, &at);
+      }
+      showContextMenu(at);
+      return 0;
+    }
+    case kNotifyIconMessage:
+      notifyIconEvent(static_cast<UINT>(wParam), static_cast<UINT>(lParam));
+      return 0;
     case WM_CLOSE:
       // Closing is never cancelled, whatever the save does.
       form_.handlers().unload();
@@ -315,6 +386,8 @@ LRESULT Form1Window::handleMessage(HWND window, UINT message, WPARAM wParam, LPA
       }
       ::DestroyWindow(toolTips_);
       toolTips_ = nullptr;
+      removeNotifyIcon(kStatusIconId);
+      removeNotifyIcon(kBalloonIconId);
       // Whatever destroyed the window ends the program. A close sent from another program is
       // handled inside GetMessageW, which would go on waiting for a posted message: post one.
       if (loopRunning_) {
@@ -385,11 +458,117 @@ std::string Form1Window::lampReport(int slot) const {
   return lampReports_[slot];
 }
 
-void Form1Window::setLampReport(int slot, const std::string& text) {
+void Form1Window::setLampReport(int slot, const std::string& text, bool announce) {
   const HWND lamp = controlOf(Control::Shape1, slot);
   setLampToolTip(lamp, text, TTM_UPDATETIPTEXTW);
-  accessible_.describe(lamp, text);
+  accessible_.describe(lamp, text, announce);
   lampReports_[slot] = text;
+}
+
+bool Form1Window::hasNotificationArea() const {
+  // The taskbar's window holds the notification area.
+  return ::FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr;
+}
+
+void Form1Window::showStatusIcon(const StatusIcon& icon) {
+  setNotifyIcon(kStatusIconId, NIM_MODIFY, icon.state, icon.hoverText);
+  statusIconShown_ = true;
+  statusState_ = icon.state;
+}
+
+void Form1Window::hideStatusIcon() {
+  removeNotifyIcon(kStatusIconId);
+  statusIconShown_ = false;
+}
+
+void Form1Window::notify(const std::string& title, const std::string& text) {
+  // Without the status icon, an icon of its own shows the balloon and goes with it.
+  const UINT id = statusIconShown_ ? kStatusIconId : kBalloonIconId;
+  if (!statusIconShown_) {
+    setNotifyIcon(kBalloonIconId, NIM_MODIFY, statusState_, title);
+  }
+  NOTIFYICONDATAW data = notifyIconData(window_, id);
+  data.uFlags = NIF_INFO;
+  data.dwInfoFlags = NIIF_INFO;
+  copyTruncated(data.szInfoTitle, title);
+  copyTruncated(data.szInfo, text);
+  ::Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+void Form1Window::setNotifyIcon(UINT id, DWORD message, StatusState state, const std::string& tip) {
+  NOTIFYICONDATAW data = notifyIconData(window_, id);
+  data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
+  data.uCallbackMessage = kNotifyIconMessage;
+  data.hIcon = createStatusIcon(state);
+  copyTruncated(data.szTip, tip);
+  // Added the first time; the system keeps its own copy of the picture.
+  if (!::Shell_NotifyIconW(notifyIcons_[id] ? message : NIM_ADD, &data)) {
+    ::DestroyIcon(data.hIcon);
+    return;
+  }
+  if (notifyIcons_[id] != nullptr) {
+    ::DestroyIcon(notifyIcons_[id]);
+  }
+  notifyIcons_[id] = data.hIcon;
+}
+
+void Form1Window::removeNotifyIcon(UINT id) {
+  if (notifyIcons_[id] == nullptr) {
+    return;
+  }
+  NOTIFYICONDATAW data = notifyIconData(window_, id);
+  ::Shell_NotifyIconW(NIM_DELETE, &data);
+  ::DestroyIcon(notifyIcons_[id]);
+  notifyIcons_[id] = nullptr;
+}
+
+void Form1Window::notifyIconEvent(UINT id, UINT event) {
+  switch (event) {
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+      // Restored if minimised, raised and activated.
+      ::ShowWindow(window_, SW_RESTORE);
+      ::SetForegroundWindow(window_);
+      break;
+    case WM_RBUTTONUP: {
+      POINT at{};
+      ::GetCursorPos(&at);
+      // The menu closes when the user clicks elsewhere only while its window is in front.
+      ::SetForegroundWindow(window_);
+      showContextMenu(at);
+      ::PostMessageW(window_, WM_NULL, 0, 0);
+      break;
+    }
+    case NIN_BALLOONHIDE:
+    case NIN_BALLOONTIMEOUT:
+    case NIN_BALLOONUSERCLICK:
+      if (id == kBalloonIconId) {
+        removeNotifyIcon(kBalloonIconId);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void Form1Window::showContextMenu(POINT at) {
+  const std::vector<WatchMenuItem> items = form_.contextMenu();
+  const HMENU menu = ::CreatePopupMenu();
+  if (menu == nullptr) {
+    return;
+  }
+  for (std::size_t index = 0; index < items.size(); ++index) {
+    const UINT state = (items[index].checked ? MF_CHECKED : MF_UNCHECKED) |
+                       (items[index].enabled ? MF_ENABLED : MF_GRAYED);
+    ::AppendMenuW(menu, MF_STRING | state, index + 1,
+                  windows::utf16FromUtf8Replacing(items[index].text).c_str());
+  }
+  const UINT chosen = static_cast<UINT>(
+      ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr));
+  ::DestroyMenu(menu);
+  if (chosen > 0 && chosen <= items.size()) {
+    form_.toggle(items[chosen - 1].option);
+  }
 }
 
 int Form1Window::clientHeight() const {

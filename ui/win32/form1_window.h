@@ -58,7 +58,19 @@ class Form1Window final : private Form1Skin {
   LampColor lampColor(int slot) const override;
   void setLampColor(int slot, LampColor color) override;
   std::string lampReport(int slot) const override;
-  void setLampReport(int slot, const std::string& text) override;
+  void setLampReport(int slot, const std::string& text, bool announce) override;
+
+  bool hasNotificationArea() const override;
+  void showStatusIcon(const StatusIcon& icon) override;
+  void hideStatusIcon() override;
+  void notify(const std::string& title, const std::string& text) override;
+  // Shows the context menu at a point of the screen, and does what the user chooses from it.
+  void showContextMenu(POINT at);
+  // A click on an icon in the notification area, or the end of its balloon.
+  void notifyIconEvent(UINT id, UINT event);
+  // An icon in the notification area: the status icon or one that shows a balloon alone.
+  void setNotifyIcon(UINT id, DWORD message, StatusState state, const std::string& tip);
+  void removeNotifyIcon(UINT id);
 
   int clientHeight() const override;
   int verticalDpi() const override;
@@ -85,6 +97,9 @@ class Form1Window final : private Form1Skin {
   std::array<LampColor, kSlotCount> lampColors_{};
   std::array<std::string, kSlotCount> lampReports_{};
   HWND focus_ = nullptr;  // the control that gets the focus back when the window is activated
+  std::array<HICON, 3> notifyIcons_{};  // the icons shown in the notification area, by id
+  bool statusIconShown_ = false;
+  StatusState statusState_ = StatusState::NothingWatched;
 
   Form1 form_;
   bool loopRunning_ = false;

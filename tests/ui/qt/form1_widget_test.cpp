@@ -97,7 +97,8 @@ class Form1WidgetTest : public testing::Test, protected QtWindowParts {
 };
 
 TEST_F(Form1WidgetTest, ControlsInOrderWithTheirCaptionsAndNoDefaultButtonsOrAccessKeys) {
-  const QList<QWidget*> made = window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  QList<QWidget*> made = window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  made.removeIf([](const QWidget* child) { return child->isWindow(); });  // the context menu
   const std::vector<ControlSpec> specs = form1Controls();
   ASSERT_EQ(made.size(), static_cast<qsizetype>(specs.size()));
   for (std::size_t index = 0; index < specs.size(); ++index) {
@@ -282,9 +283,9 @@ TEST_F(Form1WidgetTest, AScreenReaderTellsTheControlsApartAndHearsEachNewOutcome
   echo.statusOf["127.0.0.1"] = ip_status::kTimedOut;
   form.handlers().doping();
   auto* lamp0 = control<QWidget>(QStringLiteral("Shape1_0"));
-  EXPECT_EQ(lamp0->toolTip(), QStringLiteral("no reply within 500 ms"));
+  EXPECT_TRUE(lamp0->toolTip().startsWith(QStringLiteral("no reply within 500 ms\nsince ")));
   EXPECT_EQ(accessibleText(QStringLiteral("Shape1_0"), QAccessible::Description),
-            "no reply within 500 ms");
+            lamp0->toolTip().toStdString());
   // Slot 0 went from "not checked yet" to a reply, then to none; slot 1 once to "not watched".
   EXPECT_EQ(events.count(lamp0, QAccessible::DescriptionChanged), 2);
   EXPECT_EQ(
