@@ -12,6 +12,8 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -435,6 +437,104 @@ TEST_F(Win32Form1Test, LampsTellTheOutcomeInTheirTooltipAndTheirNameToScreenRead
     ::SysFreeString(name);
     accessible->Release();
   }
+}
+
+// A stand-in for the taskbar's notification area: the shell's Shell_NotifyIconW hands each icon
+// to the window of class Shell_TrayWnd. Wine sends its own record of the icon (hWnd, uID,
+// uFlags, uCallbackMessage, szTip[128], dwState, dwStateMask, szInfo[256], uTimeout,
+// szInfoTitle[64], dwInfoFlags, guidItem, and the picture's width, height, planes and bits per
+// pixel), then the picture's mask and colour bits.
+class NotificationArea {
+ public:
+  struct Received {
+    DWORD message;  // NIM_ADD, NIM_MODIFY or NIM_DELETE
+    UINT id;
+    std::wstring tip;
+    std::wstring info;
+    std::wstring infoTitle;
+    std::optional<std::uint32_t> upperPixel;  // 0xRRGGBB, half way from the centre to the top
+  };
+  std::vector<Received> received;
+
+  NotificationArea() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &NotificationArea::procedure;
+    windowClass.lpszClassName = L"Shell_TrayWnd";
+    ::RegisterClassW(&windowClass);
+    window_ =
+        ::CreateWindowW(L"Shell_TrayWnd", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~NotificationArea() { ::DestroyWindow(window_); }
+  NotificationArea(const NotificationArea&) = delete;
+  NotificationArea& operator=(const NotificationArea&) = delete;
+
+ private:
+  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* area = reinterpret_cast<NotificationArea*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message != WM_COPYDATA || area == nullptr) {
+      return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    const auto* copied = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    const auto* bytes = static_cast<const std::uint8_t*>(copied->lpData);
+    const auto field = [bytes](std::size_t offset) {
+      std::uint32_t value = 0;
+      std::memcpy(&value, bytes + offset, sizeof value);
+      return value;
+    };
+    const auto text = [bytes](std::size_t offset) {
+      return std::wstring(reinterpret_cast<const wchar_t*>(bytes + offset));
+    };
+    Received item{
+        static_cast<DWORD>(copied->dwData), field(4), text(16), text(280), text(796), std::nullopt};
+    const std::uint32_t width = field(944);
+    const std::uint32_t height = field(948);
+    if ((field(8) & NIF_ICON) != 0 && field(956) == 32) {
+      const std::size_t maskBytes = (width * height + 15) / 16 * 2;
+      item.upperPixel = field(960 + maskBytes + ((height / 4) * width + width / 2) * 4) & 0xFFFFFF;
+    }
+    area->received.push_back(item);
+    return TRUE;
+  }
+
+  HWND window_;
+};
+
+TEST(Win32Form1StatusTest, TheStatusIconAndTheBalloonReachTheNotificationArea) {
+  NotificationArea area;
+  Win32Window window;
+  window.store.setMonitorValues({{"ip0", "127.0.0.1"},
+                                 {"ipen0", "1"},
+                                 {"ip1", "127.0.0.2"},
+                                 {"ipen1", "1"},
+                                 {"notify", "1"},
+                                 {"refresh", "-1"}});
+  window.echo.statusOf["127.0.0.1"] = ip_status::kSuccess;
+  ASSERT_TRUE(window.form.handlers().start());
+  // Two more ticks: the one at start-up, and one in which 127.0.0.1 stops answering. Without
+  // the status icon, an icon of its own shows the balloon, and goes when the balloon does.
+  window.form.handlers().timer1Tick();
+  window.echo.statusOf["127.0.0.1"] = ip_status::kTimedOut;
+  window.form.handlers().timer1Tick();
+  ::SendMessageW(window.form1.window(), WM_APP + 1, 2, NIN_BALLOONTIMEOUT);
+  ASSERT_TRUE(window.form.contextMenu()[0].enabled);
+  window.form.toggle(WatchOption::StatusIcon);
+  ::SendMessageW(window.form1.window(), WM_CLOSE, 0, 0);
+
+  ASSERT_EQ(area.received.size(), 5u);
+  EXPECT_EQ(area.received[0].message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_EQ(area.received[1].id, area.received[0].id);
+  EXPECT_EQ(area.received[1].infoTitle, L"Orlo - IP Monitor");
+  EXPECT_EQ(area.received[1].info, L"127.0.0.1 (host 1) stopped answering.");
+  EXPECT_EQ(area.received[2].message, static_cast<DWORD>(NIM_DELETE));
+  EXPECT_EQ(area.received[2].id, area.received[0].id);
+  EXPECT_EQ(area.received[3].message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_EQ(area.received[3].tip,
+            L"Orlo - IP Monitor: 0 of 2 watched hosts answer; no reply: "
+            L"127.0.0.1 (host 1), 127.0.0.2 (host 2)");
+  EXPECT_EQ(area.received[3].upperPixel, 0xFF0000u);
+  EXPECT_EQ(area.received[4].message, static_cast<DWORD>(NIM_DELETE));
+  EXPECT_EQ(area.received[4].id, area.received[3].id);
 }
 
 }  // namespace
