@@ -106,11 +106,6 @@ if [ -z "${ORLO_E2E_OWN_NETNS:-}" ]; then
   [ "${ORLO_REQUIRE_NETNS:-}" != 1 ] || fail "ORLO_REQUIRE_NETNS=1, but counting echoes needs root"
   echo "skipped: counting echo requests needs a network namespace of the test's own, and root"
 else
-  # Echo requests sent in this test's network namespace.
-  echoes_sent() {
-    awk '/^Icmp:/ { if (!column) { for (i = 1; i <= NF; i++) if ($i == "OutEchos") column = i }
-                    else print $column }' /proc/self/net/snmp
-  }
   echoes_before=$(echoes_sent)
   hidden_config="$work/hidden"
   mkdir -p "$hidden_config/Orlo"

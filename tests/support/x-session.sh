@@ -23,6 +23,7 @@
 #   x_viewable WINDOW                whether it is mapped with all its ancestors (so on screen)
 #   x_has_wm_state WINDOW STATE      whether the window manager lists STATE (_NET_WM_STATE_ABOVE)
 #   x_close WINDOW                   closes it through the window manager (alt+F4)
+#   echoes_sent                      prints how many echo requests this network namespace sent
 # The functions return non-zero on failure and say why on stderr; the caller decides what that
 # means. $x_work is a private folder, removed at the end, with the session's logs in it.
 
@@ -42,6 +43,11 @@ wait_for() {
     sleep 0.1
   done
   return 1
+}
+
+echoes_sent() {
+  awk '/^Icmp:/ { if (!column) { for (i = 1; i <= NF; i++) if ($i == "OutEchos") column = i }
+                  else print $column }' /proc/self/net/snmp
 }
 
 x_track() {

@@ -1,0 +1,175 @@
+// Stands in for a desktop's notification area and notification service on a private D-Bus
+// session bus, for the end-to-end test of the status icon and the notifications. It offers
+// org.kde.StatusNotifierWatcher, with a host registered, so that Qt puts its tray icon there, and
+// org.freedesktop.Notifications, and prints a line for each thing it sees:
+//   ready
+//   notification <summary>: <body, its lines joined by " / ">
+//   icon <RRGGBB> <tool tip title>: <tool tip text>
+// The icon line comes each time the latest registered item's picture or tool tip changes; the
+// colour is that of its largest picture half way from the centre to the top.
+//
+// usage: desktop_services (with DBUS_SESSION_BUS_ADDRESS naming the bus)
+
+#include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+void say(const QString& line) {
+  std::printf("%s\n", line.toUtf8().constData());
+  std::fflush(stdout);
+}
+
+class Watcher final : public QDBusAbstractAdaptor {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+  Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+  Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+  Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+
+ public:
+  explicit Watcher(QObject* object) : QDBusAbstractAdaptor(object) {}
+  bool hostRegistered() const { return true; }
+  int protocolVersion() const { return 0; }
+  QStringList items() const { return items_; }
+
+ public slots:
+  void RegisterStatusNotifierItem(const QString& item, const QDBusMessage& message) {
+    items_ << (item.startsWith(QLatin1Char('/')) ? message.service() : item);
+    emit StatusNotifierItemRegistered(items_.back());
+  }
+  void RegisterStatusNotifierHost(const QString&) {}
+
+ signals:
+  void StatusNotifierItemRegistered(const QString& item);
+  void StatusNotifierItemUnregistered(const QString& item);
+  void StatusNotifierHostRegistered();
+
+ private:
+  QStringList items_;
+};
+
+class Notifications final : public QDBusAbstractAdaptor {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+ public:
+  explicit Notifications(QObject* object) : QDBusAbstractAdaptor(object) {}
+
+ public slots:
+  uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
+              const QStringList&, const QVariantMap&, int) {
+    say(QStringLiteral("notification ") + summary + QStringLiteral(": ") +
+        QString(body).replace(QLatin1Char('\n'), QStringLiteral(" / ")));
+    return ++shown_;
+  }
+  QStringList GetCapabilities() { return {QStringLiteral("body")}; }
+  QString GetServerInformation(QString& vendor, QString& version, QString& specVersion) {
+    vendor = QStringLiteral("Orlo tests");
+    version = QStringLiteral("1");
+    specVersion = QStringLiteral("1.2");
+    return QStringLiteral("desktop_services");
+  }
+  void CloseNotification(uint) {}
+
+ signals:
+  void NotificationClosed(uint id, uint reason);
+  void ActionInvoked(uint id, const QString& action);
+
+ private:
+  uint shown_ = 0;
+};
+
+// Reads an array of pictures (a(iiay)); returns the colour of the largest one as "RRGGBB".
+QString pictureColour(const QDBusArgument& pictures) {
+  QString colour = QStringLiteral("none");
+  int largest = 0;
+  pictures.beginArray();
+  while (!pictures.atEnd()) {
+    int width = 0;
+    int height = 0;
+    QByteArray argb;  // in network byte order
+    pictures.beginStructure();
+    pictures >> width >> height >> argb;
+    pictures.endStructure();
+    const qsizetype at = (static_cast<qsizetype>(height / 4) * width + width / 2) * 4;
+    if (width > largest && argb.size() >= at + 4) {
+      largest = width;
+      colour = QString::fromLatin1(argb.mid(at + 1, 3).toHex()).toUpper();
+    }
+  }
+  pictures.endArray();
+  return colour;
+}
+
+// The item's picture colour and tool tip, from all its properties.
+QString itemState(const QVariantMap& properties) {
+  const auto tip = properties.value(QStringLiteral("ToolTip")).value<QDBusArgument>();
+  QString iconName;
+  QString title;
+  QString text;
+  tip.beginStructure();
+  tip >> iconName;
+  pictureColour(tip);
+  tip >> title >> text;
+  tip.endStructure();
+  return pictureColour(properties.value(QStringLiteral("IconPixmap")).value<QDBusArgument>()) +
+         QLatin1Char(' ') + title + (text.isEmpty() ? QString() : QStringLiteral(": ") + text);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QCoreApplication application(argc, argv);
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  QObject watcherObject;
+  auto* watcher = new Watcher(&watcherObject);
+  QObject notificationsObject;
+  new Notifications(&notificationsObject);
+  if (!bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcherObject) ||
+      !bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &notificationsObject) ||
+      !bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")) ||
+      !bus.registerService(QStringLiteral("org.freedesktop.Notifications"))) {
+    std::fprintf(stderr, "desktop_services: %s\n", bus.lastError().message().toUtf8().constData());
+    return 2;
+  }
+  // The item's state is read without waiting for it, as the program may call here meanwhile;
+  // a new line only when it changed.
+  QString shown;
+  bool reading = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (reading || watcher->items().isEmpty()) {
+      return;
+    }
+    QDBusMessage getAll = QDBusMessage::createMethodCall(
+        watcher->items().back(), QStringLiteral("/StatusNotifierItem"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
+    getAll << QStringLiteral("org.kde.StatusNotifierItem");
+    reading = true;
+    auto* call = new QDBusPendingCallWatcher(bus.asyncCall(getAll), &poll);
+    QObject::connect(call, &QDBusPendingCallWatcher::finished, [&](QDBusPendingCallWatcher* done) {
+      reading = false;
+      done->deleteLater();
+      const QDBusPendingReply<QVariantMap> reply = *done;
+      const QString state = reply.isError() ? QString() : itemState(reply.value());
+      if (!state.isEmpty() && state != shown) {
+        shown = state;
+        say(QStringLiteral("icon ") + state);
+      }
+    });
+  });
+  poll.start(100);
+  say(QStringLiteral("ready"));
+  return QCoreApplication::exec();
+}
+
+#include "desktop_services.moc"
