@@ -10,16 +10,20 @@
 #include <QtGui/qpa/qplatformintegration.h>
 #include <QtGui/qpa/qwindowsysteminterface.h>
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -226,6 +230,42 @@ TEST_F(Form1WidgetTest, ACollapseFollowsAnExpandThatTheWindowManagerCutShort) {
   EXPECT_LT(window.height(), 100);
   command1->click();
   EXPECT_EQ(window.height(), expanded);
+}
+
+TEST_F(Form1WidgetTest, TheContextMenuOpensByMouseAndKeysAndSetsTheOptions) {
+  ASSERT_TRUE(form.handlers().start());
+  auto* menu = window.findChild<QMenu*>();
+  ASSERT_NE(menu, nullptr);
+  QWidget* lamp = control<QWidget>(QStringLiteral("Shape1_3"));
+  const std::function<void()> ways[] = {
+      [&] {
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                lamp->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(lamp, &click);
+      },
+      // What the X11 platform makes of the menu key, for the widget with the focus.
+      [&] {
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0), QPoint(0, 0));
+        QApplication::sendEvent(QApplication::focusWidget(), &key);
+      },
+      [&] { QTest::keyClick(window.windowHandle(), Qt::Key_F10, Qt::ShiftModifier); },
+  };
+  bool notify = false;
+  for (const auto& open : ways) {
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, kWaitMs));
+    const QList<QAction*> items = menu->actions();
+    ASSERT_EQ(items.size(), 2);
+    // The offscreen platform has no notification area.
+    EXPECT_FALSE(items[0]->isEnabled());
+    EXPECT_TRUE(items[0]->text().endsWith(QStringLiteral("(this desktop has none)")));
+    items[1]->trigger();
+    notify = !notify;
+    EXPECT_EQ(form.contextMenu()[1].checked, notify);
+    menu->close();
+  }
 }
 
 TEST(Form1WidgetWithoutOnTopTest, TheBoxStoresItsValueAndSaysTheDesktopDoesNotAllowIt) {
