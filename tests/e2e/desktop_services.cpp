@@ -18,7 +18,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
-#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -125,6 +124,44 @@ QString itemState(const QVariantMap& properties) {
          QLatin1Char(' ') + title + (text.isEmpty() ? QString() : QStringLiteral(": ") + text);
 }
 
+// Reads a registered item's state each time the item says that its picture or tool tip changed,
+// as a desktop's notification area does, without waiting for the answer: the program may call
+// here meanwhile. Prints a line only when the state changed.
+class ItemReader final : public QObject {
+  Q_OBJECT
+
+ public slots:
+  void follow(const QString& item) {
+    item_ = item;
+    for (const char* change : {"NewIcon", "NewToolTip"}) {
+      QDBusConnection::sessionBus().connect(item, QStringLiteral("/StatusNotifierItem"),
+                                            QStringLiteral("org.kde.StatusNotifierItem"),
+                                            QString::fromLatin1(change), this, SLOT(read()));
+    }
+    read();
+  }
+  void read() {
+    QDBusMessage getAll = QDBusMessage::createMethodCall(
+        item_, QStringLiteral("/StatusNotifierItem"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
+    getAll << QStringLiteral("org.kde.StatusNotifierItem");
+    auto* call = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(getAll), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
+      done->deleteLater();
+      const QDBusPendingReply<QVariantMap> reply = *done;
+      const QString state = reply.isError() ? QString() : itemState(reply.value());
+      if (!state.isEmpty() && state != shown_) {
+        shown_ = state;
+        say(QStringLiteral("icon ") + state);
+      }
+    });
+  }
+
+ private:
+  QString item_;
+  QString shown_;
+};
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -141,33 +178,8 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "desktop_services: %s\n", bus.lastError().message().toUtf8().constData());
     return 2;
   }
-  // The item's state is read without waiting for it, as the program may call here meanwhile;
-  // a new line only when it changed.
-  QString shown;
-  bool reading = false;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (reading || watcher->items().isEmpty()) {
-      return;
-    }
-    QDBusMessage getAll = QDBusMessage::createMethodCall(
-        watcher->items().back(), QStringLiteral("/StatusNotifierItem"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
-    getAll << QStringLiteral("org.kde.StatusNotifierItem");
-    reading = true;
-    auto* call = new QDBusPendingCallWatcher(bus.asyncCall(getAll), &poll);
-    QObject::connect(call, &QDBusPendingCallWatcher::finished, [&](QDBusPendingCallWatcher* done) {
-      reading = false;
-      done->deleteLater();
-      const QDBusPendingReply<QVariantMap> reply = *done;
-      const QString state = reply.isError() ? QString() : itemState(reply.value());
-      if (!state.isEmpty() && state != shown) {
-        shown = state;
-        say(QStringLiteral("icon ") + state);
-      }
-    });
-  });
-  poll.start(100);
+  ItemReader reader;
+  QObject::connect(watcher, &Watcher::StatusNotifierItemRegistered, &reader, &ItemReader::follow);
   say(QStringLiteral("ready"));
   return QCoreApplication::exec();
 }
