@@ -256,9 +256,12 @@ void Form1Widget::notify(const std::string& title, const std::string& text) {
       QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
   call << QString::fromStdString(title) << 0U << QString() << QString::fromStdString(title)
        << QString::fromStdString(text) << QStringList() << QVariantMap() << -1;
-  // The answer, the notification's number, is of no use: nothing waits for it.
-  call.setAutoStartService(true);
-  QDBusConnection::sessionBus().send(call);
+  // The answer, the notification's number, is of no use: nothing waits for it. Without a
+  // session bus, the status icon's own balloon is the one way left, where it is shown.
+  if (!QDBusConnection::sessionBus().send(call) && statusIcon_ != nullptr &&
+      statusIcon_->isVisible()) {
+    statusIcon_->showMessage(QString::fromStdString(title), QString::fromStdString(text));
+  }
 }
 
 void Form1Widget::contextMenuEvent(QContextMenuEvent* event) {
