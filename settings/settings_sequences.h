@@ -18,9 +18,9 @@ void loadSettings(MonitorView& view, SettingsStore& store);
 using SettingsList = std::vector<std::pair<std::string, std::string>>;
 
 // Writes the ten slots, the interval text and the on-top value from the view to the store, key by
-// key in the order they are read, then the further keys given, then commits. Throws SettingsError when the store fails: a store
-// that writes all at once then holds what it held before; one that writes value by value keeps
-// the values saved before the failure and gets none after it.
+// key in the order they are read, then the further keys given, then commits. Throws SettingsError
+// when the store fails: a store that writes all at once then holds what it held before; one that
+// writes value by value keeps the values saved before the failure and gets none after it.
 void saveSettings(const MonitorView& view, SettingsStore& store, const SettingsList& further = {});
 
 }  // namespace orlo

@@ -102,8 +102,10 @@ std::vector<std::uint32_t> statusIconImage(StatusState state, int size) {
       std::uint32_t blue = 0;
       std::uint32_t covered = 0;
       for (int sample = 0; sample < kSamples * kSamples; ++sample) {
-        const double x = (column + (sample % kSamples + 0.5) / kSamples) * 2 / size - 1;
-        const double y = (row + (sample / kSamples + 0.5) / kSamples) * 2 / size - 1;
+        const int sampleRow = sample / kSamples;
+        const int sampleColumn = sample % kSamples;
+        const double x = (column + (sampleColumn + 0.5) / kSamples) * 2 / size - 1;
+        const double y = (row + (sampleRow + 0.5) / kSamples) * 2 / size - 1;
         if (const Paint paint = paintAt(state, x, y)) {
           red += (*paint >> 16) & 0xFF;
           green += (*paint >> 8) & 0xFF;
