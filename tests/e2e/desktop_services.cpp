@@ -31,29 +31,18 @@ class Watcher final : public QDBusAbstractAdaptor {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
   Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
-  Q_PROPERTY(int ProtocolVersion READ protocolVersion)
-  Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
 
  public:
   explicit Watcher(QObject* object) : QDBusAbstractAdaptor(object) {}
   bool hostRegistered() const { return true; }
-  int protocolVersion() const { return 0; }
-  QStringList items() const { return items_; }
 
  public slots:
   void RegisterStatusNotifierItem(const QString& item, const QDBusMessage& message) {
-    items_ << (item.startsWith(QLatin1Char('/')) ? message.service() : item);
-    emit StatusNotifierItemRegistered(items_.back());
+    emit StatusNotifierItemRegistered(item.startsWith(QLatin1Char('/')) ? message.service() : item);
   }
-  void RegisterStatusNotifierHost(const QString&) {}
 
  signals:
   void StatusNotifierItemRegistered(const QString& item);
-  void StatusNotifierItemUnregistered(const QString& item);
-  void StatusNotifierHostRegistered();
-
- private:
-  QStringList items_;
 };
 
 class Notifications final : public QDBusAbstractAdaptor {
@@ -70,18 +59,6 @@ class Notifications final : public QDBusAbstractAdaptor {
         QString(body).replace(QLatin1Char('\n'), QStringLiteral(" / ")));
     return ++shown_;
   }
-  QStringList GetCapabilities() { return {QStringLiteral("body")}; }
-  QString GetServerInformation(QString& vendor, QString& version, QString& specVersion) {
-    vendor = QStringLiteral("Orlo tests");
-    version = QStringLiteral("1");
-    specVersion = QStringLiteral("1.2");
-    return QStringLiteral("desktop_services");
-  }
-  void CloseNotification(uint) {}
-
- signals:
-  void NotificationClosed(uint id, uint reason);
-  void ActionInvoked(uint id, const QString& action);
 
  private:
   uint shown_ = 0;
