@@ -238,8 +238,9 @@ void Form1Widget::showStatusIcon(const StatusIcon& status) {
   }
   statusIcon_->setIcon(icon);
   statusIcon_->setToolTip(QString::fromStdString(status.hoverText));
-  // A desktop may read the menu before it opens it.
-  refreshContextMenu();
+  // A desktop may read the menu before it opens it. Later: this may run inside a choice from
+  // the menu, whose item must outlive it.
+  QMetaObject::invokeMethod(this, &Form1Widget::refreshContextMenu, Qt::QueuedConnection);
   statusIcon_->show();
 }
 
