@@ -1,5 +1,6 @@
 #include "ui/form1.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "core/check_sweep.h"
@@ -18,12 +19,16 @@ std::tm currentLocalTime() {
   return *std::localtime(&now);
 }
 
+void writeToStandardError(const std::string& line) {
+  std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 Form1::Form1(Form1Skin& skin, const MonitorParts& parts)
     : skin_(skin),
       programPath_(parts.programPath),
       localNow_(parts.localNow),
       statusWatch_(skin),
-      handlers_(*this, skin, parts.settings, parts.echo, *parts.errors, &statusWatch_) {}
+      handlers_(*this, skin, parts.settings, parts.echo, parts.writeError, &statusWatch_) {}
 
 std::string Form1::boxText(Control box, int slot, const SetText& set) const {
   std::string current = skin_.text(box, slot);

@@ -3,7 +3,6 @@
 #include <array>
 #include <ctime>
 #include <functional>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,8 @@ namespace orlo {
 
 // The local time of the clock now.
 std::tm currentLocalTime();
+// Writes the line, and a line break, to the standard error stream.
+void writeToStandardError(const std::string& line);
 
 // What the window works with, whatever its toolkit: the settings store it loads from and saves
 // to, the echo service its sweeps probe with, the program's file, which the lamps name in their
@@ -27,7 +28,7 @@ struct MonitorParts {
   SettingsStore& settings;
   EchoService& echo;
   std::string programPath;
-  std::ostream* errors = &std::cerr;
+  std::function<void(const std::string& line)> writeError = writeToStandardError;
   // The local time now, for since when each lamp has shown its colour.
   std::function<std::tm()> localNow = currentLocalTime;
 };

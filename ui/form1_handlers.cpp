@@ -1,7 +1,7 @@
 #include "ui/form1_handlers.h"
 
 #include <new>
-#include <ostream>
+#include <utility>
 
 #include "core/check_sweep.h"
 #include "settings/settings_sequences.h"
@@ -21,12 +21,14 @@ std::string reasonOf(const std::exception& failure) {
 }  // namespace
 
 Form1Handlers::Form1Handlers(MonitorView& view, WindowShell& shell, SettingsStore& settings,
-                             EchoService& echo, std::ostream& errors, WindowExtras* extras)
+                             EchoService& echo,
+                             std::function<void(const std::string& line)> writeError,
+                             WindowExtras* extras)
     : view_(view),
       shell_(shell),
       settings_(settings),
       echo_(echo),
-      errors_(&errors),
+      writeError_(std::move(writeError)),
       extras_(extras),
       schedule_(view, [this] { doping(); }) {}
 
@@ -141,7 +143,7 @@ void Form1Handlers::reportFatal(MessagePlacement placement, const std::string& w
   // Nobody is there to dismiss a box, or the end of the program closed it unread: the program
   // ends now, and says why in one line.
   if (unattended_) {
-    *errors_ << report.oneLine() << std::endl;
+    writeError_(report.oneLine());
   }
   shell_.endEventLoop(kFailureExitStatus);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <exception>
-#include <iosfwd>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -38,12 +38,13 @@ class WindowExtras {
 // failure in a message box and end the program: failed() turns true, the timer stops and a
 // running event loop ends with kFailureExitStatus; a failure in the expand/collapse or about
 // handler also closes the window, which saves the settings. Once the program is ending without
-// its user (endUnattended), such a failure is written to `errors` as one line instead, and
+// its user (endUnattended), such a failure is written as one line by writeError instead, and
 // nothing waits for a click. The tick and the always-on-top command skip what fails and go on.
 class Form1Handlers {
  public:
   Form1Handlers(MonitorView& view, WindowShell& shell, SettingsStore& settings, EchoService& echo,
-                std::ostream& errors, WindowExtras* extras = nullptr);
+                std::function<void(const std::string& line)> writeError,
+                WindowExtras* extras = nullptr);
 
   // The program's start-up for a window that has just been created, its timer counting: the load
   // handler, then the first show. Returns false when the load failed; the failure has then been
@@ -91,7 +92,7 @@ class Form1Handlers {
   WindowShell& shell_;
   SettingsStore& settings_;
   EchoService& echo_;
-  std::ostream* errors_;
+  std::function<void(const std::string& line)> writeError_;
   WindowExtras* extras_;
   RefreshSchedule schedule_;
   std::optional<int> heightLeftByExpand_;

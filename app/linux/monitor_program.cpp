@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QSessionManager>
-#include <iostream>
 
 #include "app/linux/qt_platform.h"
 #include "ui/form1_handlers.h"
@@ -40,7 +39,7 @@ int reportStartFailure(MessagePresenter& messages, const EndSignals& endSignals,
   });
   messages.show(nullptr, report);
   if (ended) {
-    std::cerr << report.oneLine() << std::endl;
+    writeToStandardError(report.oneLine());
   }
   return kFailureExitStatus;
 }

@@ -5,7 +5,6 @@
 #include <ctime>
 #include <functional>
 #include <limits>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -121,9 +120,12 @@ struct InMemoryWindow {
   MemorySettingsStore store;
   ScriptedEcho echo;
   RecordingSkin skin;
-  std::ostringstream errors;
+  std::vector<std::string> errorLines;
   std::tm now = at(14, 5);
-  Form1 form{skin, {store, echo, "/usr/bin/orlo-monitor", &errors, [this] { return now; }}};
+  Form1 form{
+      skin,
+      {store, echo, "/usr/bin/orlo-monitor",
+       [this](const std::string& line) { errorLines.push_back(line); }, [this] { return now; }}};
 
   // 7 December 2026 at this time.
   static std::tm at(int hour, int minute, int yearDay = 340) {
