@@ -44,11 +44,11 @@ LampColor lampColorOf(ProbeOutcome outcome) {
   }
 }
 
-void doping(MonitorView& view, EchoService& echo) {
+bool doping(MonitorView& view, EchoService& echo) {
   EchoReply reply{};
   try {
     if (!echo.StartSockets()) {
-      return;
+      return false;
     }
   } catch (const std::exception&) {
     // A sockets layer that fails to start is not a refusal: the probes will fail on their own.
@@ -73,6 +73,7 @@ void doping(MonitorView& view, EchoService& echo) {
       // Nothing else depends on this lamp.
     }
   }
+  return true;
 }
 
 }  // namespace orlo

@@ -15,8 +15,9 @@ inline constexpr char kEchoPayload[] = "Echo";
 // Each slot's box and address are read when the sweep reaches it, so an edit made while an
 // earlier slot is being probed is seen. One reply buffer, zeroed here, serves every probe of the
 // sweep. When StartSockets returns false no lamp changes; when it throws the sweep goes on.
-// The sweep skips any step that fails and reports nothing; it never throws.
-void doping(MonitorView& view, EchoService& echo);
+// The sweep skips any step that fails and reports nothing; it never throws. Returns false when
+// StartSockets refused, and so nothing was swept.
+bool doping(MonitorView& view, EchoService& echo);
 
 // The colour a sweep paints for an outcome: green for a reply, black for a slot not watched, red
 // for anything else.

@@ -27,8 +27,8 @@ Form1::Form1(Form1Skin& skin, const MonitorParts& parts)
     : skin_(skin),
       programPath_(parts.programPath),
       localNow_(parts.localNow),
-      statusWatch_(skin),
-      handlers_(*this, skin, parts.settings, parts.echo, parts.writeError, &statusWatch_) {}
+      handlers_(*this, skin, skin, parts.settings, parts.echo, parts.loginStart, parts.writeError) {
+}
 
 std::string Form1::boxText(Control box, int slot, const SetText& set) const {
   std::string current = skin_.text(box, slot);
@@ -112,8 +112,6 @@ void Form1::setProbeReport(int slot, const ProbeReport& report) {
     skin_.setLampReport(slot, text, news);
   }
   lamp.outcome = std::move(outcome);
-  statusWatch_.slotSwept(slot, {addressText(slot), report.outcome != ProbeOutcome::NotWatched,
-                                report.outcome == ProbeOutcome::Answered});
 }
 
 void Form1::clicked(Control control, int slot) {

@@ -8,6 +8,7 @@
 
 #include "core/echo_probe.h"
 #include "core/monitor_view.h"
+#include "settings/login_start.h"
 #include "settings/settings_store.h"
 #include "ui/form1_handlers.h"
 #include "ui/form1_skin.h"
@@ -31,6 +32,8 @@ struct MonitorParts {
   std::function<void(const std::string& line)> writeError = writeToStandardError;
   // The local time now, for since when each lamp has shown its colour.
   std::function<std::tm()> localNow = currentLocalTime;
+  // The entry that starts the program at login; none: the context menu does not offer it.
+  LoginStart* loginStart = nullptr;
 };
 
 // The monitor window Form1, the same with every toolkit. It implements MonitorView over the
@@ -69,8 +72,8 @@ class Form1 final : public MonitorView {
   void clicked(Control control, int slot);
 
   // The context menu of the window and of its status icon, and a choice from it.
-  std::vector<WatchMenuItem> contextMenu() const { return statusWatch_.menu(); }
-  void toggle(WatchOption option) { statusWatch_.toggle(option); }
+  std::vector<WatchMenuItem> contextMenu() const { return handlers_.contextMenu(); }
+  void toggle(WatchOption option) { handlers_.menuChosen(option); }
 
  private:
   // What the program last set into a text box, and what the box showed right after.
@@ -95,7 +98,6 @@ class Form1 final : public MonitorView {
   std::array<SetText, kSlotCount> text1_{};
   SetText tijd_;
   std::array<LampHistory, kSlotCount> lamps_{};
-  StatusWatch statusWatch_;
   Form1Handlers handlers_;
 };
 

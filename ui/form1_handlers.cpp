@@ -20,16 +20,15 @@ std::string reasonOf(const std::exception& failure) {
 
 }  // namespace
 
-Form1Handlers::Form1Handlers(MonitorView& view, WindowShell& shell, SettingsStore& settings,
-                             EchoService& echo,
-                             std::function<void(const std::string& line)> writeError,
-                             WindowExtras* extras)
+Form1Handlers::Form1Handlers(MonitorView& view, WindowShell& shell, StatusShell& status,
+                             SettingsStore& settings, EchoService& echo, LoginStart* loginStart,
+                             std::function<void(const std::string& line)> writeError)
     : view_(view),
       shell_(shell),
       settings_(settings),
       echo_(echo),
       writeError_(std::move(writeError)),
-      extras_(extras),
+      watch_(status, loginStart),
       schedule_(view, [this] { doping(); }) {}
 
 bool Form1Handlers::start() {
@@ -51,11 +50,10 @@ int Form1Handlers::run() {
 bool Form1Handlers::load() {
   try {
     loadSettings(view_, settings_);
-    if (extras_ != nullptr) {
-      extras_->load(settings_);
-    }
+    watch_.load(settings_);
     doping();
   } catch (const std::exception& failure) {
+    loadFailed_ = true;
     // The window is not shown yet, so the report stands alone.
     reportFatal(MessagePlacement::Alone, "could not load its settings", failure);
     return false;
@@ -65,8 +63,11 @@ bool Form1Handlers::load() {
 
 void Form1Handlers::unload() {
   shell_.stopTimer();
+  if (loadFailed_) {
+    return;
+  }
   try {
-    saveSettings(view_, settings_, extras_ != nullptr ? extras_->settingsToSave() : SettingsList{});
+    saveSettings(view_, settings_, watch_.settingsToSave());
   } catch (const std::exception& failure) {
     reportFatal(MessagePlacement::OverTheWindow, "could not save its settings", failure);
   }
@@ -121,9 +122,28 @@ void Form1Handlers::check2Changed() {
 }
 
 void Form1Handlers::doping() {
-  ::orlo::doping(view_, echo_);
-  if (extras_ != nullptr) {
-    extras_->sweepEnded();
+  if (!::orlo::doping(view_, echo_)) {
+    return;  // the sockets layer refused: nothing was swept
+  }
+  // What the sweep left in the view: the lamps it painted, and the boxes and addresses it read.
+  SweepRecord swept;
+  try {
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+      swept[slot] = SlotSweep{view_.addressText(slot), view_.enableValue(slot) == 1,
+                              view_.lampColor(slot) == LampColor::Green};
+    }
+  } catch (const std::exception&) {
+    // A view that cannot be read is no record to show or compare: the icon keeps the last one.
+    return;
+  }
+  watch_.sweepEnded(swept);
+}
+
+void Form1Handlers::menuChosen(WatchOption option) {
+  try {
+    watch_.toggle(option);
+  } catch (const LoginStartError& failure) {
+    shell_.showMessage(loginStartFailureReport(failure.what()), MessagePlacement::OverTheWindow);
   }
 }
 

@@ -4,31 +4,20 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/echo_probe.h"
 #include "core/monitor_view.h"
 #include "core/refresh_schedule.h"
+#include "settings/login_start.h"
 #include "settings/settings_store.h"
+#include "ui/status_watch.h"
 #include "ui/window_shell.h"
 
 namespace orlo {
 
 // The program's status after a failure that was reported in a message box.
 inline constexpr int kFailureExitStatus = 1;
-
-// What a window keeps beyond the monitor's own state: loaded with it, saved in the same save, and
-// told when each sweep has ended.
-class WindowExtras {
- public:
-  virtual ~WindowExtras() = default;
-  // After the monitor's settings have loaded. Throws SettingsError when the store fails.
-  virtual void load(SettingsStore& store) = 0;
-  // The keys and values to save with the monitor's settings, in the monitor's section.
-  virtual std::vector<std::pair<std::string, std::string>> settingsToSave() const = 0;
-  virtual void sweepEnded() = 0;
-};
 
 // What the monitor window does on each of its events, the same with every toolkit. The toolkit's
 // Form1 holds the monitor's state in its controls (the view) and forwards its events here; this
@@ -42,9 +31,9 @@ class WindowExtras {
 // nothing waits for a click. The tick and the always-on-top command skip what fails and go on.
 class Form1Handlers {
  public:
-  Form1Handlers(MonitorView& view, WindowShell& shell, SettingsStore& settings, EchoService& echo,
-                std::function<void(const std::string& line)> writeError,
-                WindowExtras* extras = nullptr);
+  Form1Handlers(MonitorView& view, WindowShell& shell, StatusShell& status, SettingsStore& settings,
+                EchoService& echo, LoginStart* loginStart,
+                std::function<void(const std::string& line)> writeError);
 
   // The program's start-up for a window that has just been created, its timer counting: the load
   // handler, then the first show. Returns false when the load failed; the failure has then been
@@ -54,11 +43,12 @@ class Form1Handlers {
   // status: 0, or kFailureExitStatus after a reported failure.
   int run();
 
-  // Window load: the settings (which may run the always-on-top command) and the extras', then one
-  // sweep.
-  // Returns false when it failed.
+  // Window load: the settings (which may run the always-on-top command) and the status watch's
+  // options, then one sweep. Returns false when it failed.
   bool load();
-  // Window unload: stops the timer and saves the settings. Closing is never cancelled.
+  // Window unload: stops the timer and saves the settings. Closing is never cancelled. After a
+  // failed load nothing is saved: the window holds only part of what is stored, and the user
+  // must find the stored values as they were.
   void unload();
   // Timer1: one tick of the refresh schedule.
   void timer1Tick();
@@ -73,8 +63,14 @@ class Form1Handlers {
   // Check2 changed, by a click or by program: the always-on-top command for its value.
   void check2Changed();
 
-  // One check sweep over the window's slots.
+  // One check sweep over the window's slots, then the status icon and notifications.
   void doping();
+
+  // The context menu of the window and of its status icon, as it is now.
+  std::vector<WatchMenuItem> contextMenu() const { return watch_.menu(); }
+  // A choice from the context menu. Where the entry that starts the program at login cannot be
+  // changed, a box says why and the program goes on.
+  void menuChosen(WatchOption option);
 
   // The program is ending without its user: an end signal, or the end of the session. What
   // fails from now on is not shown in a box.
@@ -93,11 +89,12 @@ class Form1Handlers {
   SettingsStore& settings_;
   EchoService& echo_;
   std::function<void(const std::string& line)> writeError_;
-  WindowExtras* extras_;
+  StatusWatch watch_;
   RefreshSchedule schedule_;
   std::optional<int> heightLeftByExpand_;
   bool lastClickExpanded_ = false;
   bool failed_ = false;
+  bool loadFailed_ = false;
   bool unattended_ = false;
 };
 

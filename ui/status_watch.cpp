@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 #include "program_identity.h"
 #include "settings/settings_keys.h"
@@ -11,10 +10,6 @@ namespace orlo {
 namespace {
 
 constexpr char kOn[] = "1";
-
-std::string hostName(const SlotSweep& sweep, int slot) {
-  return sweep.address + " (host " + std::to_string(slot + 1) + ")";
-}
 
 // One colour of the icon, 0xRRGGBB, or none: transparent.
 using Paint = std::optional<std::uint32_t>;
@@ -44,52 +39,6 @@ Paint paintAt(StatusState state, double x, double y) {
 }
 
 }  // namespace
-
-StatusIcon statusOf(const SweepRecord& sweep) {
-  int watched = 0;
-  int answering = 0;
-  std::string silent;
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    if (!sweep[slot] || !sweep[slot]->watched) {
-      continue;
-    }
-    ++watched;
-    if (sweep[slot]->answered) {
-      ++answering;
-    } else {
-      silent += (silent.empty() ? "" : ", ") + hostName(*sweep[slot], slot);
-    }
-  }
-  const std::string title = std::string(identity::kProductName) + ": ";
-  if (watched == 0) {
-    return {StatusState::NothingWatched, title + "no host is watched"};
-  }
-  std::string text = title + std::to_string(answering) + " of " + std::to_string(watched) +
-                     (watched == 1 ? " watched host answers" : " watched hosts answer");
-  if (silent.empty()) {
-    return {StatusState::AllAnswer, text};
-  }
-  return {StatusState::SomeSilent, text + "; no reply: " + silent};
-}
-
-std::optional<std::string> changesBetween(const SweepRecord& before, const SweepRecord& after) {
-  std::string lines;
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    const std::optional<SlotSweep>& was = before[slot];
-    const std::optional<SlotSweep>& is = after[slot];
-    // A slot whose address or box the user changed between the sweeps is another watch.
-    if (!was || !is || !was->watched || !is->watched || was->address != is->address ||
-        was->answered == is->answered) {
-      continue;
-    }
-    lines += (lines.empty() ? "" : "\n") + hostName(*is, slot) +
-             (is->answered ? " answers again." : " stopped answering.");
-  }
-  if (lines.empty()) {
-    return std::nullopt;
-  }
-  return lines;
-}
 
 std::vector<std::uint32_t> statusIconImage(StatusState state, int size) {
   // Each pixel averages four by four samples, so that the edges are smooth at any size.
@@ -123,14 +72,20 @@ std::vector<std::uint32_t> statusIconImage(StatusState state, int size) {
   return pixels;
 }
 
-StatusWatch::StatusWatch(StatusShell& shell) : shell_(shell) {}
+StatusWatch::StatusWatch(StatusShell& shell, LoginStart* loginStart)
+    : shell_(shell), loginStart_(loginStart) {}
 
 void StatusWatch::load(SettingsStore& store) {
   for (auto [which, key] : {std::pair{WatchOption::StatusIcon, settings_keys::kStatusIcon},
                             std::pair{WatchOption::Notifications, settings_keys::kNotifications}}) {
-    // A stored empty text counts as absent: left as it is, it stays as it was.
-    const std::string text = store.get(kSettingsApplication, kSettingsSection, key, "");
-    option(which) = {text == kOn, !text.empty()};
+    std::string text;
+    try {
+      text = store.get(kSettingsApplication, kSettingsSection, key, "");
+    } catch (const SettingsError&) {
+      // A value the store cannot give as text (a registry value of another type) is off. It is
+      // not written unless chosen, so it stays as it is.
+    }
+    option(which) = {text == kOn, false};
   }
 }
 
@@ -138,26 +93,20 @@ std::vector<std::pair<std::string, std::string>> StatusWatch::settingsToSave() c
   std::vector<std::pair<std::string, std::string>> settings;
   for (auto [which, key] : {std::pair{&statusIcon_, settings_keys::kStatusIcon},
                             std::pair{&notifications_, settings_keys::kNotifications}}) {
-    if (which->kept) {
+    if (which->chosen) {
       settings.emplace_back(key, which->on ? "1" : "0");
     }
   }
   return settings;
 }
 
-void StatusWatch::slotSwept(int slot, const SlotSweep& sweep) {
-  current_[slot] = sweep;
-}
-
-void StatusWatch::sweepEnded() {
-  const SweepRecord swept = std::exchange(current_, {});
-  if (std::none_of(swept.begin(), swept.end(), [](const auto& slot) { return slot.has_value(); })) {
-    return;  // the sockets layer refused: nothing was swept
-  }
+void StatusWatch::sweepEnded(const SweepRecord& swept) {
   ++sweeps_;
   if (notifications_.on && last_ && sweeps_ > 2) {
-    if (const std::optional<std::string> changes = changesBetween(*last_, swept)) {
-      shell_.notify(identity::kProductName, *changes);
+    const StatusTextLimits limits = shell_.textLimits();
+    if (const std::optional<std::string> changes =
+            changesBetween(*last_, swept, limits.notification)) {
+      shell_.notify(cutToFit(identity::kProductName, limits.title), *changes);
     }
   }
   last_ = swept;
@@ -168,17 +117,34 @@ void StatusWatch::sweepEnded() {
 
 std::vector<WatchMenuItem> StatusWatch::menu() const {
   const bool area = shell_.hasNotificationArea();
-  return {
+  std::vector<WatchMenuItem> items{
+      // While it is on, the option can always be turned off.
       {WatchOption::StatusIcon,
        std::string("Show status in the notification area") +
            (area ? "" : " (this desktop has none)"),
-       statusIcon_.on, area},
+       statusIcon_.on, area || statusIcon_.on},
       {WatchOption::Notifications, "Notify when a host stops or starts answering",
        notifications_.on, true},
   };
+  if (loginStart_ != nullptr) {
+    items.push_back({WatchOption::StartAtLogin, "Start when I log in",
+                     loginStart_->state() == LoginStart::State::ThisProgram, true});
+  }
+  return items;
 }
 
 void StatusWatch::toggle(WatchOption which) {
+  if (which == WatchOption::StartAtLogin) {
+    if (loginStart_ == nullptr) {
+      return;
+    }
+    if (loginStart_->state() == LoginStart::State::ThisProgram) {
+      loginStart_->remove();
+    } else {
+      loginStart_->add();
+    }
+    return;
+  }
   Option& chosen = option(which);
   chosen = {!chosen.on, true};
   if (which != WatchOption::StatusIcon) {
@@ -196,7 +162,7 @@ StatusWatch::Option& StatusWatch::option(WatchOption which) {
 }
 
 void StatusWatch::showIcon() {
-  shell_.showStatusIcon(statusOf(last_.value_or(SweepRecord{})));
+  shell_.showStatusIcon(statusOf(last_.value_or(SweepRecord{}), shell_.textLimits().hoverText));
 }
 
 }  // namespace orlo

@@ -52,6 +52,14 @@ MessageBoxContent failureReport(const std::string& what, const std::string& reas
           MessageIcon::Failure};
 }
 
+MessageBoxContent loginStartFailureReport(const std::string& reason) {
+  return {
+      identity::kProductName,
+      {std::string(identity::kProductName) + " could not change whether it starts when you log in.",
+       "", reason},
+      MessageIcon::Failure};
+}
+
 MessageBoxContent startFailureReport(const std::string& reason) {
   return {identity::kProductName,
           {std::string(identity::kProductName) + " could not start.", "", reason},

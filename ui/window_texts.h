@@ -34,6 +34,9 @@ MessageBoxContent aboutBox();
 // settings") and the failure's own words.
 MessageBoxContent failureReport(const std::string& what, const std::string& reason);
 
+// The entry that starts the program at login could not be changed; the program goes on.
+MessageBoxContent loginStartFailureReport(const std::string& reason);
+
 // A failure before the window exists.
 MessageBoxContent startFailureReport(const std::string& reason);
 

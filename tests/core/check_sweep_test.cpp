@@ -182,7 +182,7 @@ TEST(Sweep, RefusedSocketsLayerChangesNoLamp) {
   view.log.clear();
   ScriptedEcho echo;
   echo.startResult = false;
-  doping(view, echo);
+  EXPECT_FALSE(doping(view, echo));
   EXPECT_TRUE(echo.probed.empty());
   EXPECT_TRUE(view.log.empty()) << "first operation: " << view.log.front();
   for (int slot = 0; slot < kSlotCount; ++slot) {
@@ -199,7 +199,7 @@ TEST(Sweep, SocketsLayerThatFailsToRunDoesNotStopTheSweep) {
   echo.answer = [](const std::string&, EchoReply&) -> ProbeResult {
     throw std::runtime_error("ICMP service missing");
   };
-  doping(view, echo);
+  EXPECT_TRUE(doping(view, echo));
   EXPECT_EQ(echo.probed.size(), 1u);
   EXPECT_EQ(view.lampColor(0), LampColor::Red);
   EXPECT_EQ(view.lampColor(1), LampColor::Black);

@@ -59,6 +59,8 @@ monitor_pid=$!
 x_track "$monitor_pid"
 
 title="Orlo - IP Monitor"
+# Each address is set apart for bidirectional text, between U+2068 and U+2069.
+host1="$(printf '\342\201\250')127.0.0.1$(printf '\342\201\251') (host 1)"
 expect() {
   wait_for 20 grep -qxF "$1" "$work/services.log" || fail "never: $1"
   echo "seen: $1"
@@ -68,10 +70,10 @@ expect "icon 00FF00 $title: 1 of 1 watched host answers"
 three_sweeps() { (($(echoes_sent) >= 3)); }
 wait_for 20 three_sweeps || fail "the monitor did not sweep three times"
 sysctl -q -w net.ipv4.icmp_echo_ignore_all=1
-expect "notification $title: 127.0.0.1 (host 1) stopped answering."
-expect "icon FF0000 $title: 0 of 1 watched host answers; no reply: 127.0.0.1 (host 1)"
+expect "notification $title: $host1 stopped answering."
+expect "icon FF0000 $title: 0 of 1 watched host answers; no reply: $host1"
 sysctl -q -w net.ipv4.icmp_echo_ignore_all=0
-expect "notification $title: 127.0.0.1 (host 1) answers again."
+expect "notification $title: $host1 answers again."
 expect "icon 00FF00 $title: 1 of 1 watched host answers"
 # Three more sweeps with nothing new: still one notification per change.
 sent=$(echoes_sent)

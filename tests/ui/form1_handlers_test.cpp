@@ -70,6 +70,9 @@ TEST_F(Form1HandlersTest, AFailedLoadIsReportedAloneNeverShowsTheWindowAndEndsWi
     EXPECT_TRUE(fresh.form.handlers().failed());
     EXPECT_EQ(fresh.skin.calls, (Calls{"stop timer", "alone: Orlo - IP Monitor", "end 1"}));
     EXPECT_EQ(fresh.echo.sweeps, 0);
+    // However the window closes then, the stored values stay as they were.
+    fresh.skin.closeWindow();
+    EXPECT_TRUE(fresh.store.saves().empty());
     ASSERT_EQ(fresh.skin.messages.size(), 1u);
     const MessageBoxContent& report = fresh.skin.messages[0];
     EXPECT_EQ(report.icon, MessageIcon::Failure);

@@ -34,6 +34,7 @@ class RecordingSkin final : public Form1Skin {
   std::vector<MessageBoxContent> messages;
   std::array<int, kSlotCount> announced{};  // how often each lamp's new words were announced
   bool notificationArea = true;
+  StatusTextLimits limits{1000, 1000, 1000};
 
   // What the user types or clicks, past the window's behaviour.
   void type(Control box, int slot, const std::string& text) {
@@ -59,6 +60,7 @@ class RecordingSkin final : public Form1Skin {
   }
 
   bool hasNotificationArea() const override { return notificationArea; }
+  StatusTextLimits textLimits() const override { return limits; }
   void showStatusIcon(const StatusIcon& icon) override {
     log("icon " +
         std::string(icon.state == StatusState::AllAnswer    ? "green"
@@ -111,7 +113,25 @@ class RecordingSkin final : public Form1Skin {
   std::array<std::string, kSlotCount> reports_{};
 };
 
-// Form1 over a RecordingSkin, an in-memory settings store and a scripted echo service.
+// The entry that starts the program at login, held in memory. Changing it fails where it starts
+// another program, or where told to.
+struct MemoryLoginStart final : LoginStart {
+  State held = State::Absent;
+  bool failing = false;
+
+  State state() const override { return held; }
+  void add() override { change(State::ThisProgram); }
+  void remove() override { change(State::Absent); }
+  void change(State to) {
+    if (failing || held == State::Other) {
+      throw LoginStartError("the entry was left as it is");
+    }
+    held = to;
+  }
+};
+
+// Form1 over a RecordingSkin, an in-memory settings store, a scripted echo service and an
+// in-memory entry for starting at login.
 struct InMemoryWindow {
   InMemoryWindow() { skin.handlers = &form.handlers(); }
   InMemoryWindow(const InMemoryWindow&) = delete;
@@ -120,12 +140,13 @@ struct InMemoryWindow {
   MemorySettingsStore store;
   ScriptedEcho echo;
   RecordingSkin skin;
+  MemoryLoginStart loginStart;
   std::vector<std::string> errorLines;
   std::tm now = at(14, 5);
-  Form1 form{
-      skin,
-      {store, echo, "/usr/bin/orlo-monitor",
-       [this](const std::string& line) { errorLines.push_back(line); }, [this] { return now; }}};
+  Form1 form{skin,
+             {store, echo, "/usr/bin/orlo-monitor",
+              [this](const std::string& line) { errorLines.push_back(line); },
+              [this] { return now; }, &loginStart}};
 
   // 7 December 2026 at this time.
   static std::tm at(int hour, int minute, int yearDay = 340) {

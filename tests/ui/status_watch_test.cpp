@@ -26,23 +26,43 @@ SweepRecord sweepOf(const std::vector<std::string>& slots,
   return record;
 }
 
-TEST(StatusSummaryTest, OneSymbolAndTheHostsThatDoNotAnswer) {
+// An address as the texts set it apart for bidirectional text.
+std::string isolated(const std::string& address) {
+  return "\u2068" + address + "\u2069";
+}
+
+TEST(StatusSummaryTest, OneSymbolAndTheHostsThatDoNotAnswerWithinTheLimit) {
+  const std::string host1 = isolated("10.0.0.1") + " (host 1)";
+  const std::string host2 = isolated("10.0.0.2") + " (host 2)";
   const struct {
     std::vector<std::string> sweep;
+    std::size_t limit;
     StatusState state;
-    const char* hover;
+    std::string hover;
   } cases[] = {
-      {{"", ""}, StatusState::NothingWatched, "no host is watched"},
-      {{"+", "", "+"}, StatusState::AllAnswer, "2 of 2 watched hosts answer"},
-      {{"-"}, StatusState::SomeSilent, "0 of 1 watched host answers; no reply: 10.0.0.1 (host 1)"},
+      {{"", ""}, 1000, StatusState::NothingWatched, "no host is watched"},
+      {{"+", "", "+"}, 1000, StatusState::AllAnswer, "2 of 2 watched hosts answer"},
+      {{"-"}, 1000, StatusState::SomeSilent, "0 of 1 watched host answers; no reply: " + host1},
       {{"+", "-", "+", "+", "", "", "", "", "+", "-"},
+       1000,
        StatusState::SomeSilent,
-       "4 of 6 watched hosts answer; no reply: 10.0.0.2 (host 2), 10.0.0.10 (host 10)"},
+       "4 of 6 watched hosts answer; no reply: " + host2 + ", " + isolated("10.0.0.10") +
+           " (host 10)"},
+      // Whole hosts only, and how many are left out.
+      {{"-", "-", "-"},
+       112,
+       StatusState::SomeSilent,
+       "0 of 3 watched hosts answer; no reply: " + host1 + ", " + host2 + " \u2026 and 1 more"},
+      {{"-", "-", "-"},
+       100,
+       StatusState::SomeSilent,
+       "0 of 3 watched hosts answer; no reply: " + host1 + " \u2026 and 2 more"},
   };
   for (const auto& each : cases) {
-    const StatusIcon icon = statusOf(sweepOf(each.sweep));
+    const StatusIcon icon = statusOf(sweepOf(each.sweep), each.limit);
     EXPECT_EQ(icon.state, each.state) << each.hover;
-    EXPECT_EQ(icon.hoverText, std::string("Orlo - IP Monitor: ") + each.hover);
+    EXPECT_EQ(icon.hoverText, "Orlo - IP Monitor: " + each.hover);
+    EXPECT_LE(utf16Length(icon.hoverText), each.limit);
   }
 }
 
@@ -51,22 +71,62 @@ TEST(HostChangesTest, OnlyWatchedHostsThatKeptTheirAddressChangeAndAllGoInOneTex
     std::vector<std::string> before;
     std::vector<std::string> after;
     std::string afterPrefix;
-    const char* text;  // nullptr: no notification
+    std::size_t limit;
+    std::string text;  // empty: no notification
   } cases[] = {
       {{"+", "-"},
        {"-", "+"},
        "10.0.0.",
-       "10.0.0.1 (host 1) stopped answering.\n10.0.0.2 (host 2) answers again."},
-      {{"+", "-"}, {"+", "-"}, "10.0.0.", nullptr},
-      {{"+", "-"}, {"", ""}, "10.0.0.", nullptr},
-      {{"", ""}, {"-", "+"}, "10.0.0.", nullptr},
-      {{"+"}, {"-"}, "10.1.0.", nullptr},
+       1000,
+       isolated("10.0.0.1") + " (host 1) stopped answering.\n" + isolated("10.0.0.2") +
+           " (host 2) answers again."},
+      {{"+", "-"},
+       {"-", "+"},
+       "10.0.0.",
+       60,
+       isolated("10.0.0.1") + " (host 1) stopped answering.\n\u2026 and 1 more"},
+      {{"+", "-"}, {"+", "-"}, "10.0.0.", 1000, ""},
+      {{"+", "-"}, {"", ""}, "10.0.0.", 1000, ""},
+      {{"", ""}, {"-", "+"}, "10.0.0.", 1000, ""},
+      {{"+"}, {"-"}, "10.1.0.", 1000, ""},
   };
   for (const auto& each : cases) {
     const auto changes =
-        changesBetween(sweepOf(each.before), sweepOf(each.after, each.afterPrefix));
-    EXPECT_EQ(changes.value_or("<none>"), each.text == nullptr ? "<none>" : each.text);
+        changesBetween(sweepOf(each.before), sweepOf(each.after, each.afterPrefix), each.limit);
+    EXPECT_EQ(changes.value_or(""), each.text);
   }
+}
+
+TEST(StatusTextTest, TextsAreCutAtWholeCharactersAndEscapedForMarkup) {
+  const struct {
+    const char* name;
+    std::string text;
+    std::size_t limit;
+    std::string cut;
+  } cases[] = {
+      {"fits", "abc", 3, "abc"},
+      {"too long", "abcd", 3, "ab\u2026"},
+      {"nothing fits", "abcd", 0, ""},
+      {"a surrogate pair is never halved", "ab\U0001F600c", 4, "ab\u2026"},
+      {"a pair that fits whole", "ab\U0001F600cd", 5, "ab\U0001F600\u2026"},
+      {"a UTF-8 sequence is never halved", "a\xC3\xA9\xC3\xA9z", 3, "a\xC3\xA9\u2026"},
+      {"a byte that is not UTF-8 is one character", "\xFF\xFE\xC3(", 3, "\xFF\xFE\u2026"},
+  };
+  for (const auto& each : cases) {
+    EXPECT_EQ(cutToFit(each.text, each.limit), each.cut) << each.name;
+  }
+  EXPECT_EQ(utf16Length("a\xC3\xA9\U0001F600\xFF"), 5u);
+  EXPECT_EQ(markupEscaped("1 < 2 & <b>\"x\"</b>"), "1 &lt; 2 &amp; &lt;b&gt;\"x\"&lt;/b&gt;");
+
+  // An address too long on its own is cut inside its isolation, and the rest still says how many
+  // hosts are left out.
+  SweepRecord longAddress = sweepOf({"-", "-"});
+  longAddress[0]->address = std::string(10000, '9');
+  const std::string hover = statusOf(longAddress, 127).hoverText;
+  EXPECT_EQ(utf16Length(hover), 127u) << hover;
+  const std::string ending = "\u2026\u2069 (host 1) \u2026 and 1 more";
+  ASSERT_GE(hover.size(), ending.size());
+  EXPECT_EQ(hover.substr(hover.size() - ending.size()), ending) << hover;
 }
 
 TEST(StatusIconImageTest, EachStateHasItsShapeAndColour) {
@@ -103,28 +163,81 @@ class StatusWatchTest : public testing::Test, protected InMemoryWindow {
   }
 };
 
-TEST_F(StatusWatchTest, OptionsAreOffAndUnwrittenUntilChosenAndKeptWhenStored) {
-  store.setMonitorValues({{"notify", "yes"}});
+TEST_F(StatusWatchTest, OnlyOneIsOnAndAValueNotChosenFromTheMenuIsNeverWritten) {
+  const struct {
+    const char* stored;  // nullptr: a value the store cannot give, as one of another type
+    bool on;
+  } cases[] = {{"1", true},      {"true", false}, {"2", false},    {"01", false},
+               {"\"1\"", false}, {" 1", false},   {nullptr, false}};
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.stored != nullptr ? each.stored : "unreadable");
+    InMemoryWindow fresh;
+    if (each.stored != nullptr) {
+      fresh.store.setMonitorValues({{"tray", each.stored}});
+    } else {
+      fresh.store.failGetsOf("tray");
+    }
+    ASSERT_TRUE(fresh.form.handlers().load());
+    EXPECT_EQ(fresh.form.contextMenu()[0].checked, each.on);
+    fresh.form.handlers().unload();
+    EXPECT_EQ(fresh.store.monitorValue("tray"), each.stored != nullptr ? each.stored : "<absent>");
+    EXPECT_EQ(fresh.store.monitorValue("notify"), "<absent>");
+  }
+
   ASSERT_TRUE(form.handlers().load());
   const std::vector<WatchMenuItem> menu = form.contextMenu();
-  ASSERT_EQ(menu.size(), 2u);
+  ASSERT_EQ(menu.size(), 3u);
   EXPECT_EQ(menu[0].text, "Show status in the notification area");
   EXPECT_EQ(menu[1].text, "Notify when a host stops or starts answering");
-  EXPECT_FALSE(menu[0].checked || menu[1].checked);
-  form.handlers().unload();
-  EXPECT_EQ(store.monitorValue("tray"), "<absent>");
-  EXPECT_EQ(store.monitorValue("notify"), "0");
-
+  EXPECT_EQ(menu[2].text, "Start when I log in");
+  EXPECT_FALSE(menu[0].checked || menu[1].checked || menu[2].checked);
   form.toggle(WatchOption::StatusIcon);
+  form.toggle(WatchOption::Notifications);
   form.toggle(WatchOption::Notifications);
   form.handlers().unload();
   EXPECT_EQ(store.monitorValue("tray"), "1");
-  EXPECT_EQ(store.monitorValue("notify"), "1");
+  EXPECT_EQ(store.monitorValue("notify"), "0");
 
+  // Without a notification area the option says so, and while it is on it can still be turned
+  // off.
   skin.notificationArea = false;
   EXPECT_EQ(form.contextMenu()[0].text,
             "Show status in the notification area (this desktop has none)");
+  EXPECT_TRUE(form.contextMenu()[0].enabled);
+  form.toggle(WatchOption::StatusIcon);
   EXPECT_FALSE(form.contextMenu()[0].enabled);
+}
+
+TEST_F(StatusWatchTest, StartingAtLoginIsWhatTheSystemHoldsAndAFailureIsShownInABox) {
+  const struct {
+    const char* name;
+    LoginStart::State held;
+    bool failing;
+    bool checked;
+    LoginStart::State after;
+  } cases[] = {
+      {"turned on", LoginStart::State::Absent, false, false, LoginStart::State::ThisProgram},
+      {"turned off", LoginStart::State::ThisProgram, false, true, LoginStart::State::Absent},
+      {"another program's entry", LoginStart::State::Other, false, false, LoginStart::State::Other},
+      {"cannot be written", LoginStart::State::Absent, true, false, LoginStart::State::Absent},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
+    InMemoryWindow fresh;
+    fresh.loginStart.held = each.held;
+    fresh.loginStart.failing = each.failing;
+    EXPECT_EQ(fresh.form.contextMenu()[2].checked, each.checked);
+    fresh.form.toggle(WatchOption::StartAtLogin);
+    EXPECT_EQ(fresh.loginStart.held, each.after);
+    const bool failed = each.held == LoginStart::State::Other || each.failing;
+    ASSERT_EQ(fresh.skin.messages.size(), failed ? 1u : 0u);
+    if (failed) {
+      EXPECT_EQ(fresh.messageText(0),
+                "Orlo - IP Monitor could not change whether it starts when you log in.\n\n"
+                "the entry was left as it is");
+      EXPECT_FALSE(fresh.form.handlers().failed());
+    }
+  }
 }
 
 TEST_F(StatusWatchTest, TheIconFollowsEverySweepAndNotificationsStartAfterTheTwoAtStartUp) {
@@ -140,9 +253,10 @@ TEST_F(StatusWatchTest, TheIconFollowsEverySweepAndNotificationsStartAfterTheTwo
   echo.statusOf["10.0.0.9"] = ip_status::kSuccess;
   form.handlers().doping();
   const std::string silent = "icon red: Orlo - IP Monitor: 0 of 1 watched host answers; no reply: ";
-  EXPECT_EQ(skin.calls, (Calls{"Orlo - IP Monitor: 10.0.0.1 (host 1) stopped answering.",
-                               silent + "10.0.0.1 (host 1)", silent + "10.0.0.1 (host 1)",
-                               "icon green: Orlo - IP Monitor: 1 of 1 watched host answers"}));
+  const std::string host1 = isolated("10.0.0.1") + " (host 1)";
+  EXPECT_EQ(skin.calls,
+            (Calls{"Orlo - IP Monitor: " + host1 + " stopped answering.", silent + host1,
+                   silent + host1, "icon green: Orlo - IP Monitor: 1 of 1 watched host answers"}));
 
   form.toggle(WatchOption::StatusIcon);
   EXPECT_EQ(skin.calls.back(), "no icon");

@@ -216,6 +216,11 @@ bool Form1Widget::hasNotificationArea() const {
   return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+StatusTextLimits Form1Widget::textLimits() const {
+  // Enough for ten long addresses, and still within the screen.
+  return {1000, 1000, 1000};
+}
+
 void Form1Widget::showStatusIcon(const StatusIcon& status) {
   if (statusIcon_ == nullptr) {
     statusIcon_ = new QSystemTrayIcon(this);

@@ -58,6 +58,7 @@ class Form1Widget final : public QWidget, private Form1Skin {
   void setLampReport(int slot, const std::string& text, bool announce) override;
 
   bool hasNotificationArea() const override;
+  StatusTextLimits textLimits() const override;
   void showStatusIcon(const StatusIcon& icon) override;
   void hideStatusIcon() override;
   void notify(const std::string& title, const std::string& text) override;

@@ -470,6 +470,12 @@ bool Form1Window::hasNotificationArea() const {
   return ::FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr;
 }
 
+StatusTextLimits Form1Window::textLimits() const {
+  // The shell's fixed fields, less their terminating NUL.
+  return {std::size(NOTIFYICONDATAW{}.szTip) - 1, std::size(NOTIFYICONDATAW{}.szInfoTitle) - 1,
+          std::size(NOTIFYICONDATAW{}.szInfo) - 1};
+}
+
 void Form1Window::showStatusIcon(const StatusIcon& icon) {
   setNotifyIcon(kStatusIconId, NIM_MODIFY, icon.state, icon.hoverText);
   statusIconShown_ = true;

@@ -525,13 +525,13 @@ TEST(Win32Form1StatusTest, TheStatusIconAndTheBalloonReachTheNotificationArea) {
   EXPECT_EQ(area.received[0].message, static_cast<DWORD>(NIM_ADD));
   EXPECT_EQ(area.received[1].id, area.received[0].id);
   EXPECT_EQ(area.received[1].infoTitle, L"Orlo - IP Monitor");
-  EXPECT_EQ(area.received[1].info, L"127.0.0.1 (host 1) stopped answering.");
+  EXPECT_EQ(area.received[1].info, L"\u2068127.0.0.1\u2069 (host 1) stopped answering.");
   EXPECT_EQ(area.received[2].message, static_cast<DWORD>(NIM_DELETE));
   EXPECT_EQ(area.received[2].id, area.received[0].id);
   EXPECT_EQ(area.received[3].message, static_cast<DWORD>(NIM_ADD));
   EXPECT_EQ(area.received[3].tip,
             L"Orlo - IP Monitor: 0 of 2 watched hosts answer; no reply: "
-            L"127.0.0.1 (host 1), 127.0.0.2 (host 2)");
+            L"\u2068127.0.0.1\u2069 (host 1), \u2068127.0.0.2\u2069 (host 2)");
   EXPECT_EQ(area.received[3].upperPixel, 0xFF0000u);
   EXPECT_EQ(area.received[4].message, static_cast<DWORD>(NIM_DELETE));
   EXPECT_EQ(area.received[4].id, area.received[3].id);
