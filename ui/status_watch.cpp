@@ -106,7 +106,8 @@ void StatusWatch::sweepEnded(const SweepRecord& swept) {
     const StatusTextLimits limits = shell_.textLimits();
     if (const std::optional<std::string> changes =
             changesBetween(*last_, swept, limits.notification)) {
-      shell_.notify(cutToFit(identity::kProductName, limits.title), *changes);
+      shell_.notify(cutToFit(identity::kProductName, limits.title), *changes,
+                    statusOf(swept, limits.hoverText).state);
     }
   }
   last_ = swept;

@@ -44,8 +44,9 @@ class StatusShell {
   // Shows the icon, or changes it; hides it.
   virtual void showStatusIcon(const StatusIcon& icon) = 0;
   virtual void hideStatusIcon() = 0;
-  // One notification: plain text, to be shown as it is.
-  virtual void notify(const std::string& title, const std::string& text) = 0;
+  // One notification: plain text, to be shown as it is. The state is that of the sweep it
+  // reports, for a picture beside it.
+  virtual void notify(const std::string& title, const std::string& text, StatusState state) = 0;
 };
 
 // Keeps the options and the sweeps' records, from which it shows the icon after every sweep and

@@ -69,7 +69,7 @@ class RecordingSkin final : public Form1Skin {
         ": " + icon.hoverText);
   }
   void hideStatusIcon() override { log("no icon"); }
-  void notify(const std::string& title, const std::string& text) override {
+  void notify(const std::string& title, const std::string& text, StatusState /*state*/) override {
     log(title + ": " + text);
   }
 

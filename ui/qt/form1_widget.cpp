@@ -255,7 +255,7 @@ void Form1Widget::hideStatusIcon() {
   }
 }
 
-void Form1Widget::notify(const std::string& title, const std::string& text) {
+void Form1Widget::notify(const std::string& title, const std::string& text, StatusState /*state*/) {
   QDBusMessage call = QDBusMessage::createMethodCall(
       QStringLiteral("org.freedesktop.Notifications"),
       QStringLiteral("/org/freedesktop/Notifications"),

@@ -61,7 +61,7 @@ class Form1Widget final : public QWidget, private Form1Skin {
   StatusTextLimits textLimits() const override;
   void showStatusIcon(const StatusIcon& icon) override;
   void hideStatusIcon() override;
-  void notify(const std::string& title, const std::string& text) override;
+  void notify(const std::string& title, const std::string& text, StatusState state) override;
   void showContextMenu(const QPoint& at);
 
   int clientHeight() const override;

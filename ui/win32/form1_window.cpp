@@ -487,11 +487,11 @@ void Form1Window::hideStatusIcon() {
   statusIconShown_ = false;
 }
 
-void Form1Window::notify(const std::string& title, const std::string& text) {
+void Form1Window::notify(const std::string& title, const std::string& text, StatusState state) {
   // Without the status icon, an icon of its own shows the balloon and goes with it.
   const UINT id = statusIconShown_ ? kStatusIconId : kBalloonIconId;
   if (!statusIconShown_) {
-    setNotifyIcon(kBalloonIconId, NIM_MODIFY, statusState_, title);
+    setNotifyIcon(kBalloonIconId, NIM_MODIFY, state, title);
   }
   NOTIFYICONDATAW data = notifyIconData(window_, id);
   data.uFlags = NIF_INFO;

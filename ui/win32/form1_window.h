@@ -64,7 +64,7 @@ class Form1Window final : private Form1Skin {
   StatusTextLimits textLimits() const override;
   void showStatusIcon(const StatusIcon& icon) override;
   void hideStatusIcon() override;
-  void notify(const std::string& title, const std::string& text) override;
+  void notify(const std::string& title, const std::string& text, StatusState state) override;
   // Shows the context menu at a point of the screen, and does what the user chooses from it.
   void showContextMenu(POINT at);
   // A click on an icon in the notification area, or the end of its balloon.
