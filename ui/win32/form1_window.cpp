@@ -312,11 +312,13 @@ LRESULT Form1Window::handleMessage(HWND window, UINT message, WPARAM wParam, LPA
       return 0;
     case WM_CONTEXTMENU: {
       // From the keyboard (the menu key, Shift+F10) the point is -1, -1: the menu opens at the
-      // window's corner.
+      // window's corner. A right-click on the title bar or the frame opens the system menu.
       POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       if (at.x == -1 && at.y == -1) {
         at = {0, 0};
         ::ClientToScreen(window, &at);
+      } else if (::SendMessageW(window, WM_NCHITTEST, 0, lParam) != HTCLIENT) {
+        break;
       }
       showContextMenu(at);
       return 0;

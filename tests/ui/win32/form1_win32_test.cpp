@@ -298,6 +298,63 @@ TEST_F(Win32Form1Test, AboutBoxIsOwnedByTheWindowWithCrLfLinesOkAndNoIcon) {
   EXPECT_EQ(std::count(text.begin(), text.end(), L'\r'), 6);
 }
 
+// The window's procedure in the test: notes each menu the window opens, and closes it once it
+// waits for the user; a timer closes one that never says so.
+constexpr wchar_t kOpenedMenus[] = L"Orlo.Test.OpenedMenus";
+constexpr wchar_t kProcedure[] = L"Orlo.Test.Procedure";
+
+LRESULT CALLBACK watchMenus(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITMENUPOPUP) {
+    static_cast<std::vector<HMENU>*>(::GetPropW(window, kOpenedMenus))
+        ->push_back(reinterpret_cast<HMENU>(wParam));
+  } else if (message == WM_ENTERIDLE && wParam == MSGF_MENU) {
+    ::EndMenu();
+  }
+  return ::CallWindowProcW(reinterpret_cast<WNDPROC>(::GetPropW(window, kProcedure)), window,
+                           message, wParam, lParam);
+}
+
+void CALLBACK closeMenu(HWND, UINT, UINT_PTR, DWORD) {
+  ::EndMenu();
+}
+
+TEST_F(Win32Form1Test, ARightClickOnTheTitleBarOpensTheSystemMenuAndInTheWindowOurs) {
+  ASSERT_TRUE(form.handlers().start());
+  const HWND window = form1.window();
+  std::vector<HMENU> opened;
+  ::SetPropW(window, kOpenedMenus, &opened);
+  ::SetPropW(window, kProcedure,
+             reinterpret_cast<HANDLE>(::GetWindowLongPtrW(window, GWLP_WNDPROC)));
+  ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watchMenus));
+  const UINT_PTR guard = ::SetTimer(nullptr, 0, 10'000, &closeMenu);
+  RECT frame{};
+  ::GetWindowRect(window, &frame);
+  const POINT caption{(frame.left + frame.right) / 2, frame.top + ::GetSystemMetrics(SM_CYFRAME) +
+                                                          ::GetSystemMetrics(SM_CYCAPTION) / 2};
+  ASSERT_EQ(::SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(caption.x, caption.y)), HTCAPTION);
+  POINT client{4, 4};
+  ::ClientToScreen(window, &client);
+  const struct {
+    const char* name;
+    POINT at;
+    bool systemMenu;  // else the monitor's own, the only other menu the window opens
+  } cases[] = {{"the title bar", caption, true},
+               {"the client area", client, false},
+               {"the keyboard", {-1, -1}, false}};
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
+    opened.clear();
+    ::SendMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window),
+                   MAKELPARAM(each.at.x, each.at.y));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0] == ::GetSystemMenu(window, FALSE), each.systemMenu);
+  }
+  ::KillTimer(nullptr, guard);
+  ::SetWindowLongPtrW(window, GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(::RemovePropW(window, kProcedure)));
+  ::RemovePropW(window, kOpenedMenus);
+}
+
 TEST_F(Win32Form1Test, AFailedLoadShowsAnErrorBoxAloneAndNeverTheWindow) {
   store.setMonitorValues({{"ontop", "3"}});
   EXPECT_EQ(form.handlers().run(), kFailureExitStatus);
