@@ -342,6 +342,12 @@ LRESULT Form1Window::handleMessage(HWND window, UINT message, WPARAM wParam, LPA
       ::DestroyWindow(toolTips_);
       toolTips_ = nullptr;
       icons_.reset();
+      // A box that stands alone (the load's failure) belongs to no window, and would stay after
+      // this one: a WM_QUIT ends its loop, as it ends MessageBoxW's, and so the program.
+      if (boxStandsAlone_) {
+        ::PostQuitMessage(kFailureExitStatus);
+        quitPostedForBox_ = true;
+      }
       // Whatever destroyed the window ends the program. A close sent from another program is
       // handled inside GetMessageW, which would go on waiting for a posted message: post one.
       if (loopRunning_) {
@@ -518,7 +524,15 @@ void Form1Window::keepAbove(bool above) {
 void Form1Window::showMessage(const MessageBoxContent& content, MessagePlacement placement) {
   const bool overTheWindow = placement == MessagePlacement::OverTheWindow && window_ != nullptr &&
                              ::IsWindowVisible(window_);
+  boxStandsAlone_ = !overTheWindow;
   showMessageBox(messageBox_, overTheWindow ? window_ : nullptr, content);
+  boxStandsAlone_ = false;
+  // The WM_QUIT that ended the box, had the window gone meanwhile, has done its work: none is
+  // left behind to end a later loop.
+  if (std::exchange(quitPostedForBox_, false)) {
+    MSG quit{};
+    ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  }
 }
 
 void Form1Window::stopTimer() {

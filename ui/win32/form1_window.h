@@ -98,6 +98,8 @@ class Form1Window final : private Form1Skin {
   std::array<std::string, kSlotCount> lampReports_{};
   HWND focus_ = nullptr;  // the control that gets the focus back when the window is activated
   std::optional<NotificationAreaIcons> icons_;  // while the window exists
+  bool boxStandsAlone_ = false;                 // a message box without an owner shows
+  bool quitPostedForBox_ = false;
 
   Form1 form_;
   bool loopRunning_ = false;

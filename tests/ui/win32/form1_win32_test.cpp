@@ -423,6 +423,64 @@ TEST(Win32Form1CloseTest, EveryCloseFromOutsideSavesTheEditsAndEndsTheEventLoopB
   }
 }
 
+// A load that failed shows its box alone, over a window that was never shown. Whatever closes
+// that window from outside meanwhile ends the box and the program, with status 1, and saves none
+// of what was half loaded.
+TEST(Win32Form1CloseTest, EveryCloseFromOutsideDuringAFailedLoadsBoxEndsItAndSavesNothing) {
+  const struct {
+    const char* name;
+    std::vector<std::pair<UINT, WPARAM>> sent;
+    UINT posted;
+  } cases[] = {
+      {"WM_CLOSE sent from another program", {{WM_CLOSE, 0}}, 0},
+      {"WM_CLOSE posted", {}, WM_CLOSE},
+      {"the end of the session", {{WM_QUERYENDSESSION, 0}, {WM_ENDSESSION, TRUE}}, 0},
+      {"WM_QUIT", {}, WM_QUIT},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
+    MemorySettingsStore store;
+    ScriptedEcho echo;
+    store.failGetsOf("ip5");
+    HWND window = nullptr;
+    bool boxEndedByItself = false;
+    // As MessageBoxW's own loop: the thread's messages until a WM_QUIT, which it posts again. The
+    // WM_APP that follows the close from outside finds the box still shown: it would have stayed.
+    const auto modalBox = [&](HWND owner, const std::wstring&, const std::wstring&, UINT) {
+      EXPECT_EQ(owner, nullptr);
+      std::optional<SentFromElsewhere> sender;
+      if (each.sent.empty()) {
+        ::PostMessageW(window, each.posted, 0, 0);
+        ::PostThreadMessageW(::GetCurrentThreadId(), WM_APP, 0, 0);
+      } else {
+        sender.emplace(window, each.sent);
+      }
+      MSG message{};
+      BOOL got = 0;
+      while ((got = ::GetMessageW(&message, nullptr, 0, 0)) > 0 && message.message != WM_APP) {
+        ::DispatchMessageW(&message);
+      }
+      // A WM_QUIT posted before WM_APP waits behind it.
+      boxEndedByItself =
+          got == 0 || ::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+      if (boxEndedByItself) {
+        ::PostQuitMessage(static_cast<int>(message.wParam));
+      }
+    };
+    Form1Window form1({store, echo, "C:\\Orlo\\monitor.exe"}, modalBox);
+    window = form1.window();
+    EXPECT_EQ(form1.form().handlers().run(), kFailureExitStatus);
+    EXPECT_TRUE(boxEndedByItself);
+    EXPECT_TRUE(store.saves().empty());
+    // Only a WM_QUIT from elsewhere is left, for the program's own end; WM_APP may follow.
+    MSG left{};
+    EXPECT_EQ(::PeekMessageW(&left, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0,
+              each.posted == WM_QUIT);
+    while (::PeekMessageW(&left, nullptr, WM_APP, WM_APP, PM_REMOVE)) {
+    }
+  }
+}
+
 TEST_F(Win32Form1Test, TheEventLoopMovesTheFocusWithTabAndEndsWithTheWindowLeavingNoQuit) {
   const struct {
     const char* name;
