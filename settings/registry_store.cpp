@@ -2,28 +2,19 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
-#include <type_traits>
 
 #include "core/windows_text.h"
 #include "settings/message_text.h"
+#include "settings/registry_value.h"
 
 namespace orlo {
 namespace {
 
 constexpr char kRootName[] = "HKEY_CURRENT_USER";
 constexpr char kSettingsArea[] = "Software\\VB and VBA Program Settings";
-// A value that keeps changing size between the reads of it is given up after this many.
-constexpr int kReadAttempts = 4;
-
-struct KeyCloser {
-  void operator()(HKEY key) const { ::RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
 // A section's key as a message names it, from HKEY_CURRENT_USER on.
 std::string shownKeyPath(const std::string& section) {
@@ -72,68 +63,22 @@ struct ValueAddress {
   }
 };
 
-std::string typeName(DWORD type) {
-  switch (type) {
-    case REG_NONE:
-      return "REG_NONE";
-    case REG_EXPAND_SZ:
-      return "REG_EXPAND_SZ";
-    case REG_BINARY:
-      return "REG_BINARY";
-    case REG_DWORD:
-      return "REG_DWORD";
-    case REG_DWORD_BIG_ENDIAN:
-      return "REG_DWORD_BIG_ENDIAN";
-    case REG_LINK:
-      return "REG_LINK";
-    case REG_MULTI_SZ:
-      return "REG_MULTI_SZ";
-    case REG_QWORD:
-      return "REG_QWORD";
-    default:
-      return "of type " + std::to_string(type);
-  }
-}
-
 // The value's UTF-16 text up to its first NUL, or nothing when it is absent.
 std::optional<std::wstring> readText(const ValueAddress& address) {
-  HKEY opened = nullptr;
-  const LONG openResult =
-      ::RegOpenKeyExW(HKEY_CURRENT_USER, address.keyPath.c_str(), 0, KEY_QUERY_VALUE, &opened);
-  if (openResult == ERROR_FILE_NOT_FOUND) {
+  std::optional<registry::StoredValue> stored;
+  try {
+    stored = registry::readValue(address.keyPath, address.valueName);
+  } catch (const registry::RegistryError& failure) {
+    address.fail(failure.what());
+  }
+  if (!stored) {
     return std::nullopt;
   }
-  if (openResult != ERROR_SUCCESS) {
-    address.fail("cannot be read, because its key cannot be opened: " +
-                 windows::systemMessage(static_cast<DWORD>(openResult)));
+  if (stored->type != REG_SZ) {
+    address.fail("is a " + registry::typeName(stored->type) +
+                 " value, not the text (REG_SZ) the monitor keeps. Delete it to use the default.");
   }
-  const UniqueKey key(opened);
-  std::wstring text(256, L'\0');
-  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-    DWORD type = REG_NONE;
-    DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    const LONG result = ::RegQueryValueExW(key.get(), address.valueName.c_str(), nullptr, &type,
-                                           reinterpret_cast<BYTE*>(text.data()), &size);
-    if (result == ERROR_MORE_DATA) {
-      text.resize(size / sizeof(wchar_t) + 1);
-      continue;
-    }
-    if (result == ERROR_FILE_NOT_FOUND) {
-      return std::nullopt;
-    }
-    if (result != ERROR_SUCCESS) {
-      address.fail("cannot be read: " + windows::systemMessage(static_cast<DWORD>(result)));
-    }
-    if (type != REG_SZ) {
-      address.fail(
-          "is a " + typeName(type) +
-          " value, not the text (REG_SZ) the monitor keeps. Delete it to use the default.");
-    }
-    text.resize(size / sizeof(wchar_t));
-    text.resize(std::min(text.find(L'\0'), text.size()));
-    return text;
-  }
-  address.fail("cannot be read: it kept changing while it was read.");
+  return std::move(stored->text);
 }
 
 // Writes the value at once, whole or not at all.
@@ -145,20 +90,10 @@ void saveValue(const ValueAddress& address, const std::string& value) {
   if (!text) {
     address.fail("cannot be saved: its text is not valid UTF-8.");
   }
-  HKEY created = nullptr;
-  const LONG createResult =
-      ::RegCreateKeyExW(HKEY_CURRENT_USER, address.keyPath.c_str(), 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &created, nullptr);
-  if (createResult != ERROR_SUCCESS) {
-    address.fail("cannot be saved, because its key cannot be created or opened: " +
-                 windows::systemMessage(static_cast<DWORD>(createResult)));
-  }
-  const UniqueKey keyHandle(created);
-  const auto bytes = static_cast<DWORD>((text->size() + 1) * sizeof(wchar_t));
-  const LONG result = ::RegSetValueExW(keyHandle.get(), address.valueName.c_str(), 0, REG_SZ,
-                                       reinterpret_cast<const BYTE*>(text->c_str()), bytes);
-  if (result != ERROR_SUCCESS) {
-    address.fail("cannot be saved: " + windows::systemMessage(static_cast<DWORD>(result)));
+  try {
+    registry::writeText(address.keyPath, address.valueName, *text);
+  } catch (const registry::RegistryError& failure) {
+    address.fail(failure.what());
   }
 }
 

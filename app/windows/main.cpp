@@ -8,6 +8,7 @@
 
 #include "core/echo_probe.h"
 #include "core/windows_text.h"
+#include "settings/login_start_windows.h"
 #include "settings/registry_store.h"
 #include "ui/form1_handlers.h"
 #include "ui/win32/form1_window.h"
@@ -16,14 +17,14 @@
 
 namespace {
 
-std::string executablePath() {
+std::wstring executablePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length =
         ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length < path.size()) {
       path.resize(length);
-      return orlo::windows::utf8FromUtf16Replacing(path);
+      return path;
     }
     path.resize(path.size() * 2);
   }
@@ -33,10 +34,14 @@ std::string executablePath() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   try {
+    const std::wstring program = executablePath();
     orlo::RegistryStore settings;
     orlo::Module1 echo;
-    orlo::Form1Window form1({settings, echo, executablePath()}, orlo::systemMessageBox,
-                            showCommand);
+    // The Run key's value names the path exactly as the system gave it.
+    orlo::RunKeyLoginStart loginStart(program);
+    orlo::MonitorParts parts{settings, echo, orlo::windows::utf8FromUtf16Replacing(program)};
+    parts.loginStart = &loginStart;
+    orlo::Form1Window form1(parts, orlo::systemMessageBox, showCommand);
     return form1.form().handlers().run();
   } catch (const std::exception& failure) {
     // The window reports its own failures; this is what fails before it exists.

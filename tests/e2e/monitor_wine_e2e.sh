@@ -3,7 +3,8 @@
 # its own Xvfb display with openbox, in a fresh throwaway Wine prefix whose registry holds the
 # settings of an earlier run. Checks the lamps on screen, always-on-top from the first map, ">>",
 # unticking "Window always on top.", and closing through the window manager with an edit, which
-# must reach the registry exactly; then a stored "ontop" of 3, which must show a message box and
+# must reach the registry exactly, while a "tray" kept by hand as a REG_DWORD neither stops the
+# start nor is rewritten; then a stored "ontop" of 3, which must show a message box and
 # never the window, end with a non-zero status and leave the registry as it was. Saves
 # screenshots of the collapsed and the expanded window and of the message box.
 #
@@ -70,12 +71,13 @@ dpi=$( (in_prefix reg query 'HKCU\Control Panel\Desktop' /v LogPixels 2>/dev/nul
 monitor_dpi=$((${dpi:-96}))
 echo "DPI $monitor_dpi"
 
-step "settings of an earlier run, non-ASCII text among them"
+step "settings of an earlier run, non-ASCII text among them, and a \"tray\" of another type"
 host4='10.0.0.4 "Köln → Büro"'
 {
   printf 'Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n' "$key"
   printf '"%s"="%s"\r\n' ip0 127.0.0.1 ipen0 1 ip1 abc ipen1 1 ip2 127.0.0.2 ipen2 0
   printf '"ip4"="%s"\r\n' "${host4//\"/\\\"}"
+  printf '"tray"=dword:00000001\r\n'
 } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe' && cat; } >"$work/earlier.reg"
 in_prefix reg import earlier.reg >/dev/null || fail "reg import failed"
 
@@ -87,7 +89,7 @@ screenshot_prefix='monitor-wine'
 monitor_session start_monitor
 
 saved=$(export_settings saved.reg)
-expected_lines=("\"ip4\"=\"${host4//\"/\\\"}\"")
+expected_lines=("\"ip4\"=\"${host4//\"/\\\"}\"" '"tray"=dword:00000001')
 for ((i = 0; i < ${#monitor_saved_values[@]}; i += 2)); do
   expected_lines+=("\"${monitor_saved_values[i]}\"=\"${monitor_saved_values[i + 1]}\"")
 done

@@ -1,6 +1,6 @@
 // The registry store in the registry of the Wine prefix the tests run in, through the real load
-// and save sequences, cross-checked with Wine's own reg tool. Every case starts and ends with no
-// Orlo key.
+// and save sequences, cross-checked with Wine's own reg tool, and the value under the Run key that
+// starts the program at login. Every case starts and ends with no Orlo key and no such value.
 
 #include "settings/registry_store.h"
 
@@ -10,10 +10,13 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "core/memory_monitor_view.h"
 #include "core/windows_text.h"
+#include "settings/login_start_windows.h"
 #include "settings/settings_sequences.h"
 
 namespace orlo {
@@ -24,6 +27,8 @@ constexpr wchar_t kMonitorKey[] = L"Software\\VB and VBA Program Settings\\Orlo\
 constexpr char kShownMonitorKey[] =
     "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Orlo\\Monitor";
 constexpr char kAbsent[] = "<absent>";
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kRunValue[] = L"Orlo - IP Monitor";
 
 // Runs Wine's reg tool with the arguments and returns its exit status.
 DWORD runReg(const std::wstring& arguments) {
@@ -77,11 +82,11 @@ bool keyExists(const wchar_t* path) {
   return result == ERROR_SUCCESS;
 }
 
-// Sets the Monitor key's access list: empty, so that nobody may open it, or none, so that
-// everybody may. Its owner may always change it.
-void lockMonitorKey(bool locked) {
+// Sets the key's access list: empty, so that nobody may open it, or none, so that everybody may.
+// Its owner may always change it.
+void lockKey(const wchar_t* path, bool locked) {
   HKEY key = nullptr;
-  ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kMonitorKey, 0, WRITE_DAC, &key), ERROR_SUCCESS);
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, WRITE_DAC, &key), ERROR_SUCCESS);
   ACL empty;
   ::InitializeAcl(&empty, sizeof empty, ACL_REVISION);
   SECURITY_DESCRIPTOR security;
@@ -96,7 +101,7 @@ class RegistryStoreTest : public testing::Test {
   void SetUp() override { removeOrloKey(); }
   void TearDown() override {
     if (locked_) {
-      lockMonitorKey(false);
+      lockKey(kMonitorKey, false);
     }
     removeOrloKey();
   }
@@ -199,7 +204,7 @@ TEST_F(RegistryStoreTest, UnusableOnTopValueIsNamedInTheKeyThatHoldsIt) {
 
 TEST_F(RegistryStoreTest, KeyThatCannotBeOpenedFailsLoadAndSaveWithTheSystemsReason) {
   store_.save(kSettingsApplication, kSettingsSection, "ip0", "10.0.0.1");
-  lockMonitorKey(true);
+  lockKey(kMonitorKey, true);
   locked_ = true;
   const std::string denied = windows::systemMessage(ERROR_ACCESS_DENIED);
   for (const std::string& message : {failureOf([&] { get("ip0"); }), failureOf([&] {
@@ -236,6 +241,86 @@ TEST_F(RegistryStoreTest, StoredTextThatIsNotUtf16FailsTheLoad) {
   const std::string message = failureOf([&] { get("ip0"); });
   EXPECT_NE(message.find("\"ip0\""), std::string::npos) << message;
   EXPECT_NE(message.find("surrogate"), std::string::npos) << message;
+}
+
+// The Run value as it stands: its type and its text, or nothing.
+std::optional<std::pair<DWORD, std::wstring>> runValue() {
+  wchar_t text[512] = {};
+  DWORD type = REG_NONE;
+  DWORD size = sizeof text - sizeof(wchar_t);
+  if (::RegGetValueW(HKEY_CURRENT_USER, kRunKey, kRunValue, RRF_RT_ANY | RRF_NOEXPAND, &type, text,
+                     &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::pair{type, std::wstring(type == REG_SZ ? text : L"")};
+}
+
+// Only a value that names this program's path alone, quoted or not, in any case, is this
+// program's; add() refuses to replace any other, saying whose it is, and remove() leaves it.
+TEST(RunKeyLoginStartTest, OnlyAValueNamingThisProgramIsTakenAddedOrRemoved) {
+  using State = LoginStart::State;
+  const std::wstring program = L"C:\\Program Files\\Orlo\\monitor.exe";
+  const std::pair<DWORD, std::wstring> written{REG_SZ, L"\"" + program + L"\""};
+  const struct {
+    const char* name;
+    DWORD type;  // REG_NONE: absent
+    std::wstring text;
+    State state;
+    const char* refusal;  // what add() says of the value it leaves
+  } cases[] = {
+      {"absent", REG_NONE, L"", State::Absent, ""},
+      {"quoted, in another case", REG_SZ, L"\"c:\\PROGRAM files\\orlo\\Monitor.EXE\"",
+       State::ThisProgram, ""},
+      {"unquoted", REG_SZ, program, State::ThisProgram, ""},
+      {"another program", REG_SZ, L"\"C:\\Tools\\monitor.exe\"", State::Other,
+       "was left as it is: \"C:\\Tools\\monitor.exe\". Nothing was changed."},
+      {"with an argument", REG_SZ, written.second + L" /min", State::Other,
+       "monitor.exe\" /min. Nothing"},
+      {"a REG_DWORD", REG_DWORD, L"\1", State::Other, "is a REG_DWORD value"},  // 4 bytes
+  };
+  RunKeyLoginStart start(program);
+  const auto failureOf = [&start] {
+    try {
+      start.add();
+    } catch (const LoginStartError& error) {
+      return std::string(error.what());
+    }
+    return std::string("no LoginStartError");
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValue);
+    if (each.type != REG_NONE) {
+      ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValue, each.type,
+                                  each.text.c_str(), (each.text.size() + 1) * sizeof(wchar_t)),
+                ERROR_SUCCESS);
+    }
+    const auto before = runValue();
+    EXPECT_EQ(start.state(), each.state);
+    if (each.state == State::Other) {
+      const std::string message = failureOf();
+      EXPECT_NE(message.find("The value \"Orlo - IP Monitor\" under HKEY_CURRENT_USER\\Software\\"
+                             "Microsoft\\Windows\\CurrentVersion\\Run "),
+                std::string::npos)
+          << message;
+      EXPECT_NE(message.find(each.refusal), std::string::npos) << message;
+      start.remove();
+      EXPECT_EQ(runValue(), before);
+      continue;
+    }
+    start.add();
+    EXPECT_EQ(runValue(), written);
+    EXPECT_EQ(start.state(), State::ThisProgram);
+    start.remove();
+    EXPECT_EQ(runValue(), std::nullopt);
+  }
+  // A key that cannot be opened: nothing is taken as this program's, and a change says why.
+  lockKey(kRunKey, true);
+  EXPECT_EQ(start.state(), State::Other);
+  EXPECT_NE(
+      failureOf().find(windows::systemMessage(ERROR_ACCESS_DENIED) + ". Nothing was changed."),
+      std::string::npos);
+  lockKey(kRunKey, false);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
-#include <algorithm>
-#include <cstdint>
 #include <stdexcept>
 #include <utility>
 
@@ -92,58 +90,9 @@ SystemControl systemControl(ControlKind kind) {
   throw std::logic_error("unknown control kind");
 }
 
-// The icons in the notification area: the status icon, and one that only shows a balloon.
-constexpr UINT kStatusIconId = 1;
-constexpr UINT kBalloonIconId = 2;
+// The icons' events come as this message, and the balloon's own icon goes at this timer.
 constexpr UINT kNotifyIconMessage = WM_APP + 1;
-
-NOTIFYICONDATAW notifyIconData(HWND window, UINT id) {
-  NOTIFYICONDATAW data{};
-  data.cbSize = sizeof data;
-  data.hWnd = window;
-  data.uID = id;
-  return data;
-}
-
-// Copies the text into a fixed field of the system's, cut short where it does not fit.
-template <std::size_t N>
-void copyTruncated(wchar_t (&field)[N], const std::string& text) {
-  const std::wstring wide = windows::utf16FromUtf8Replacing(text);
-  const std::size_t length = std::min(wide.size(), N - 1);
-  std::copy_n(wide.begin(), length, field);
-  field[length] = L'\0';
-}
-
-// The status icon's picture at the size of the notification area's icons, from its pixels.
-HICON createStatusIcon(StatusState state) {
-  const int size = ::GetSystemMetrics(SM_CXSMICON);
-  const std::vector<std::uint32_t> pixels = statusIconImage(state, size);
-  BITMAPV5HEADER header{};
-  header.bV5Size = sizeof header;
-  header.bV5Width = size;
-  header.bV5Height = -size;  // top row first, as the pixels come
-  header.bV5Planes = 1;
-  header.bV5BitCount = 32;
-  header.bV5Compression = BI_BITFIELDS;
-  header.bV5RedMask = 0x00FF0000;
-  header.bV5GreenMask = 0x0000FF00;
-  header.bV5BlueMask = 0x000000FF;
-  header.bV5AlphaMask = 0xFF000000;
-  void* bits = nullptr;
-  const HBITMAP colour = ::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header),
-                                            DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (colour == nullptr) {
-    return nullptr;
-  }
-  std::copy(pixels.begin(), pixels.end(), static_cast<std::uint32_t*>(bits));
-  // With an alpha channel in the colour, the mask is not looked at.
-  const HBITMAP mask = ::CreateBitmap(size, size, 1, 1, nullptr);
-  ICONINFO info{TRUE, 0, 0, mask, colour};
-  const HICON icon = ::CreateIconIndirect(&info);
-  ::DeleteObject(mask);
-  ::DeleteObject(colour);
-  return icon;
-}
+constexpr UINT_PTR kBalloonIconTimerId = 2;
 
 bool takesFocus(ControlKind kind) {
   return kind != ControlKind::Label && kind != ControlKind::Lamp;
@@ -163,6 +112,7 @@ Form1Window::Form1Window(const MonitorParts& parts, MessageBoxCall messageBox, i
   font_ = createCaptionFont(dpiY_);
   try {
     createWindow();
+    icons_.emplace(window_, kNotifyIconMessage, kBalloonIconTimerId);
     createControls();
     // Timer1 counts from the moment the window exists.
     if (::SetTimer(window_, kTimer1Id, kTimer1IntervalMs, nullptr) == 0) {
@@ -321,6 +271,12 @@ LRESULT CALLBACK Form1Window::windowProcedure(HWND window, UINT message, WPARAM 
 }
 
 LRESULT Form1Window::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (icons_) {
+    if (const auto request = icons_->handle(message, wParam, lParam)) {
+      iconClicked(*request);
+      return 0;
+    }
+  }
   switch (message) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
@@ -356,18 +312,17 @@ LRESULT Form1Window::handleMessage(HWND window, UINT message, WPARAM wParam, LPA
       return 0;
     case WM_CONTEXTMENU: {
       // From the keyboard (the menu key, Shift+F10) the point is -1, -1: the menu opens at the
-      // window's corner.
+      // window's corner. A right-click on the title bar or the frame opens the system menu.
       POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       if (at.x == -1 && at.y == -1) {
         at = {0, 0};
         ::ClientToScreen(window, &at);
+      } else if (::SendMessageW(window, WM_NCHITTEST, 0, lParam) != HTCLIENT) {
+        break;
       }
       showContextMenu(at);
       return 0;
     }
-    case kNotifyIconMessage:
-      notifyIconEvent(static_cast<UINT>(wParam), static_cast<UINT>(lParam));
-      return 0;
     case WM_CLOSE:
       // Closing is never cancelled, whatever the save does.
       form_.handlers().unload();
@@ -386,8 +341,13 @@ LRESULT Form1Window::handleMessage(HWND window, UINT message, WPARAM wParam, LPA
       }
       ::DestroyWindow(toolTips_);
       toolTips_ = nullptr;
-      removeNotifyIcon(kStatusIconId);
-      removeNotifyIcon(kBalloonIconId);
+      icons_.reset();
+      // A box that stands alone (the load's failure) belongs to no window, and would stay after
+      // this one: a WM_QUIT ends its loop, as it ends MessageBoxW's, and so the program.
+      if (boxStandsAlone_) {
+        ::PostQuitMessage(kFailureExitStatus);
+        quitPostedForBox_ = true;
+      }
       // Whatever destroyed the window ends the program. A close sent from another program is
       // handled inside GetMessageW, which would go on waiting for a posted message: post one.
       if (loopRunning_) {
@@ -466,77 +426,39 @@ void Form1Window::setLampReport(int slot, const std::string& text, bool announce
 }
 
 bool Form1Window::hasNotificationArea() const {
-  // The taskbar's window holds the notification area.
-  return ::FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr;
+  return NotificationAreaIcons::exists();
 }
 
 StatusTextLimits Form1Window::textLimits() const {
-  // The shell's fixed fields, less their terminating NUL.
-  return {std::size(NOTIFYICONDATAW{}.szTip) - 1, std::size(NOTIFYICONDATAW{}.szInfoTitle) - 1,
-          std::size(NOTIFYICONDATAW{}.szInfo) - 1};
+  return NotificationAreaIcons::textLimits();
 }
 
 void Form1Window::showStatusIcon(const StatusIcon& icon) {
-  setNotifyIcon(kStatusIconId, NIM_MODIFY, icon.state, icon.hoverText);
-  statusIconShown_ = true;
-  statusState_ = icon.state;
+  if (icons_) {
+    icons_->showStatus(icon);
+  }
 }
 
 void Form1Window::hideStatusIcon() {
-  removeNotifyIcon(kStatusIconId);
-  statusIconShown_ = false;
+  if (icons_) {
+    icons_->hideStatus();
+  }
 }
 
 void Form1Window::notify(const std::string& title, const std::string& text, StatusState state) {
-  // Without the status icon, an icon of its own shows the balloon and goes with it.
-  const UINT id = statusIconShown_ ? kStatusIconId : kBalloonIconId;
-  if (!statusIconShown_) {
-    setNotifyIcon(kBalloonIconId, NIM_MODIFY, state, title);
+  if (icons_) {
+    icons_->notify(title, text, state);
   }
-  NOTIFYICONDATAW data = notifyIconData(window_, id);
-  data.uFlags = NIF_INFO;
-  data.dwInfoFlags = NIIF_INFO;
-  copyTruncated(data.szInfoTitle, title);
-  copyTruncated(data.szInfo, text);
-  ::Shell_NotifyIconW(NIM_MODIFY, &data);
 }
 
-void Form1Window::setNotifyIcon(UINT id, DWORD message, StatusState state, const std::string& tip) {
-  NOTIFYICONDATAW data = notifyIconData(window_, id);
-  data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
-  data.uCallbackMessage = kNotifyIconMessage;
-  data.hIcon = createStatusIcon(state);
-  copyTruncated(data.szTip, tip);
-  // Added the first time; the system keeps its own copy of the picture.
-  if (!::Shell_NotifyIconW(notifyIcons_[id] ? message : NIM_ADD, &data)) {
-    ::DestroyIcon(data.hIcon);
-    return;
-  }
-  if (notifyIcons_[id] != nullptr) {
-    ::DestroyIcon(notifyIcons_[id]);
-  }
-  notifyIcons_[id] = data.hIcon;
-}
-
-void Form1Window::removeNotifyIcon(UINT id) {
-  if (notifyIcons_[id] == nullptr) {
-    return;
-  }
-  NOTIFYICONDATAW data = notifyIconData(window_, id);
-  ::Shell_NotifyIconW(NIM_DELETE, &data);
-  ::DestroyIcon(notifyIcons_[id]);
-  notifyIcons_[id] = nullptr;
-}
-
-void Form1Window::notifyIconEvent(UINT id, UINT event) {
-  switch (event) {
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
+void Form1Window::iconClicked(NotificationAreaIcons::Request request) {
+  switch (request) {
+    case NotificationAreaIcons::Request::ShowWindow:
       // Restored if minimised, raised and activated.
       ::ShowWindow(window_, SW_RESTORE);
       ::SetForegroundWindow(window_);
       break;
-    case WM_RBUTTONUP: {
+    case NotificationAreaIcons::Request::ContextMenu: {
       POINT at{};
       ::GetCursorPos(&at);
       // The menu closes when the user clicks elsewhere only while its window is in front.
@@ -545,14 +467,7 @@ void Form1Window::notifyIconEvent(UINT id, UINT event) {
       ::PostMessageW(window_, WM_NULL, 0, 0);
       break;
     }
-    case NIN_BALLOONHIDE:
-    case NIN_BALLOONTIMEOUT:
-    case NIN_BALLOONUSERCLICK:
-      if (id == kBalloonIconId) {
-        removeNotifyIcon(kBalloonIconId);
-      }
-      break;
-    default:
+    case NotificationAreaIcons::Request::None:
       break;
   }
 }
@@ -609,7 +524,15 @@ void Form1Window::keepAbove(bool above) {
 void Form1Window::showMessage(const MessageBoxContent& content, MessagePlacement placement) {
   const bool overTheWindow = placement == MessagePlacement::OverTheWindow && window_ != nullptr &&
                              ::IsWindowVisible(window_);
+  boxStandsAlone_ = !overTheWindow;
   showMessageBox(messageBox_, overTheWindow ? window_ : nullptr, content);
+  boxStandsAlone_ = false;
+  // The WM_QUIT that ended the box, had the window gone meanwhile, has done its work: none is
+  // left behind to end a later loop.
+  if (std::exchange(quitPostedForBox_, false)) {
+    MSG quit{};
+    ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  }
 }
 
 void Form1Window::stopTimer() {

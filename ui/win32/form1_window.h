@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "ui/form1_skin.h"
 #include "ui/win32/accessible_texts.h"
 #include "ui/win32/message_box.h"
+#include "ui/win32/notification_area.h"
 
 namespace orlo {
 
@@ -67,11 +69,8 @@ class Form1Window final : private Form1Skin {
   void notify(const std::string& title, const std::string& text, StatusState state) override;
   // Shows the context menu at a point of the screen, and does what the user chooses from it.
   void showContextMenu(POINT at);
-  // A click on an icon in the notification area, or the end of its balloon.
-  void notifyIconEvent(UINT id, UINT event);
-  // An icon in the notification area: the status icon or one that shows a balloon alone.
-  void setNotifyIcon(UINT id, DWORD message, StatusState state, const std::string& tip);
-  void removeNotifyIcon(UINT id);
+  // What a click on an icon in the notification area asks of the window.
+  void iconClicked(NotificationAreaIcons::Request request);
 
   int clientHeight() const override;
   int verticalDpi() const override;
@@ -98,9 +97,9 @@ class Form1Window final : private Form1Skin {
   std::array<LampColor, kSlotCount> lampColors_{};
   std::array<std::string, kSlotCount> lampReports_{};
   HWND focus_ = nullptr;  // the control that gets the focus back when the window is activated
-  std::array<HICON, 3> notifyIcons_{};  // the icons shown in the notification area, by id
-  bool statusIconShown_ = false;
-  StatusState statusState_ = StatusState::NothingWatched;
+  std::optional<NotificationAreaIcons> icons_;  // while the window exists
+  bool boxStandsAlone_ = false;                 // a message box without an owner shows
+  bool quitPostedForBox_ = false;
 
   Form1 form_;
   bool loopRunning_ = false;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -297,6 +298,63 @@ TEST_F(Win32Form1Test, AboutBoxIsOwnedByTheWindowWithCrLfLinesOkAndNoIcon) {
   EXPECT_EQ(std::count(text.begin(), text.end(), L'\r'), 6);
 }
 
+// The window's procedure in the test: notes each menu the window opens, and closes it once it
+// waits for the user; a timer closes one that never says so.
+constexpr wchar_t kOpenedMenus[] = L"Orlo.Test.OpenedMenus";
+constexpr wchar_t kProcedure[] = L"Orlo.Test.Procedure";
+
+LRESULT CALLBACK watchMenus(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITMENUPOPUP) {
+    static_cast<std::vector<HMENU>*>(::GetPropW(window, kOpenedMenus))
+        ->push_back(reinterpret_cast<HMENU>(wParam));
+  } else if (message == WM_ENTERIDLE && wParam == MSGF_MENU) {
+    ::EndMenu();
+  }
+  return ::CallWindowProcW(reinterpret_cast<WNDPROC>(::GetPropW(window, kProcedure)), window,
+                           message, wParam, lParam);
+}
+
+void CALLBACK closeMenu(HWND, UINT, UINT_PTR, DWORD) {
+  ::EndMenu();
+}
+
+TEST_F(Win32Form1Test, ARightClickOnTheTitleBarOpensTheSystemMenuAndInTheWindowOurs) {
+  ASSERT_TRUE(form.handlers().start());
+  const HWND window = form1.window();
+  std::vector<HMENU> opened;
+  ::SetPropW(window, kOpenedMenus, &opened);
+  ::SetPropW(window, kProcedure,
+             reinterpret_cast<HANDLE>(::GetWindowLongPtrW(window, GWLP_WNDPROC)));
+  ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watchMenus));
+  const UINT_PTR guard = ::SetTimer(nullptr, 0, 10'000, &closeMenu);
+  RECT frame{};
+  ::GetWindowRect(window, &frame);
+  const POINT caption{(frame.left + frame.right) / 2, frame.top + ::GetSystemMetrics(SM_CYFRAME) +
+                                                          ::GetSystemMetrics(SM_CYCAPTION) / 2};
+  ASSERT_EQ(::SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(caption.x, caption.y)), HTCAPTION);
+  POINT client{4, 4};
+  ::ClientToScreen(window, &client);
+  const struct {
+    const char* name;
+    POINT at;
+    bool systemMenu;  // else the monitor's own, the only other menu the window opens
+  } cases[] = {{"the title bar", caption, true},
+               {"the client area", client, false},
+               {"the keyboard", {-1, -1}, false}};
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
+    opened.clear();
+    ::SendMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window),
+                   MAKELPARAM(each.at.x, each.at.y));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0] == ::GetSystemMenu(window, FALSE), each.systemMenu);
+  }
+  ::KillTimer(nullptr, guard);
+  ::SetWindowLongPtrW(window, GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(::RemovePropW(window, kProcedure)));
+  ::RemovePropW(window, kOpenedMenus);
+}
+
 TEST_F(Win32Form1Test, AFailedLoadShowsAnErrorBoxAloneAndNeverTheWindow) {
   store.setMonitorValues({{"ontop", "3"}});
   EXPECT_EQ(form.handlers().run(), kFailureExitStatus);
@@ -362,6 +420,64 @@ TEST(Win32Form1CloseTest, EveryCloseFromOutsideSavesTheEditsAndEndsTheEventLoopB
     // The loop ended as the window went, not at the next message that happened to come.
     MSG left{};
     EXPECT_EQ(::PeekMessageW(&left, nullptr, WM_APP, WM_APP, PM_REMOVE) != 0, !each.sent.empty());
+  }
+}
+
+// A load that failed shows its box alone, over a window that was never shown. Whatever closes
+// that window from outside meanwhile ends the box and the program, with status 1, and saves none
+// of what was half loaded.
+TEST(Win32Form1CloseTest, EveryCloseFromOutsideDuringAFailedLoadsBoxEndsItAndSavesNothing) {
+  const struct {
+    const char* name;
+    std::vector<std::pair<UINT, WPARAM>> sent;
+    UINT posted;
+  } cases[] = {
+      {"WM_CLOSE sent from another program", {{WM_CLOSE, 0}}, 0},
+      {"WM_CLOSE posted", {}, WM_CLOSE},
+      {"the end of the session", {{WM_QUERYENDSESSION, 0}, {WM_ENDSESSION, TRUE}}, 0},
+      {"WM_QUIT", {}, WM_QUIT},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
+    MemorySettingsStore store;
+    ScriptedEcho echo;
+    store.failGetsOf("ip5");
+    HWND window = nullptr;
+    bool boxEndedByItself = false;
+    // As MessageBoxW's own loop: the thread's messages until a WM_QUIT, which it posts again. The
+    // WM_APP that follows the close from outside finds the box still shown: it would have stayed.
+    const auto modalBox = [&](HWND owner, const std::wstring&, const std::wstring&, UINT) {
+      EXPECT_EQ(owner, nullptr);
+      std::optional<SentFromElsewhere> sender;
+      if (each.sent.empty()) {
+        ::PostMessageW(window, each.posted, 0, 0);
+        ::PostThreadMessageW(::GetCurrentThreadId(), WM_APP, 0, 0);
+      } else {
+        sender.emplace(window, each.sent);
+      }
+      MSG message{};
+      BOOL got = 0;
+      while ((got = ::GetMessageW(&message, nullptr, 0, 0)) > 0 && message.message != WM_APP) {
+        ::DispatchMessageW(&message);
+      }
+      // A WM_QUIT posted before WM_APP waits behind it.
+      boxEndedByItself =
+          got == 0 || ::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+      if (boxEndedByItself) {
+        ::PostQuitMessage(static_cast<int>(message.wParam));
+      }
+    };
+    Form1Window form1({store, echo, "C:\\Orlo\\monitor.exe"}, modalBox);
+    window = form1.window();
+    EXPECT_EQ(form1.form().handlers().run(), kFailureExitStatus);
+    EXPECT_TRUE(boxEndedByItself);
+    EXPECT_TRUE(store.saves().empty());
+    // Only a WM_QUIT from elsewhere is left, for the program's own end; WM_APP may follow.
+    MSG left{};
+    EXPECT_EQ(::PeekMessageW(&left, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0,
+              each.posted == WM_QUIT);
+    while (::PeekMessageW(&left, nullptr, WM_APP, WM_APP, PM_REMOVE)) {
+    }
   }
 }
 
@@ -443,7 +559,8 @@ TEST_F(Win32Form1Test, LampsTellTheOutcomeInTheirTooltipAndTheirNameToScreenRead
 // to the window of class Shell_TrayWnd. Wine sends its own record of the icon (hWnd, uID,
 // uFlags, uCallbackMessage, szTip[128], dwState, dwStateMask, szInfo[256], uTimeout,
 // szInfoTitle[64], dwInfoFlags, guidItem, and the picture's width, height, planes and bits per
-// pixel), then the picture's mask and colour bits.
+// pixel), then the picture's mask and colour bits. As a taskbar does, it refuses to modify an
+// icon it does not hold, and holds none after a restart.
 class NotificationArea {
  public:
   struct Received {
@@ -461,15 +578,27 @@ class NotificationArea {
     windowClass.lpfnWndProc = &NotificationArea::procedure;
     windowClass.lpszClassName = L"Shell_TrayWnd";
     ::RegisterClassW(&windowClass);
-    window_ =
-        ::CreateWindowW(L"Shell_TrayWnd", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    create();
   }
   ~NotificationArea() { ::DestroyWindow(window_); }
+
+  // The taskbar ends and starts again, forgetting every icon and what it received.
+  void restart() {
+    ::DestroyWindow(window_);
+    held_.clear();
+    received.clear();
+    create();
+  }
   NotificationArea(const NotificationArea&) = delete;
   NotificationArea& operator=(const NotificationArea&) = delete;
 
  private:
+  void create() {
+    window_ =
+        ::CreateWindowW(L"Shell_TrayWnd", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* area = reinterpret_cast<NotificationArea*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message != WM_COPYDATA || area == nullptr) {
@@ -494,10 +623,18 @@ class NotificationArea {
       item.upperPixel = field(960 + maskBytes + ((height / 4) * width + width / 2) * 4) & 0xFFFFFF;
     }
     area->received.push_back(item);
-    return TRUE;
+    switch (item.message) {
+      case NIM_ADD:
+        return area->held_.insert(item.id).second;
+      case NIM_DELETE:
+        return area->held_.erase(item.id) != 0;
+      default:
+        return area->held_.count(item.id) != 0;
+    }
   }
 
-  HWND window_;
+  HWND window_ = nullptr;
+  std::set<UINT> held_;
 };
 
 TEST(Win32Form1StatusTest, TheStatusIconAndTheBalloonReachTheNotificationArea) {
@@ -523,6 +660,7 @@ TEST(Win32Form1StatusTest, TheStatusIconAndTheBalloonReachTheNotificationArea) {
 
   ASSERT_EQ(area.received.size(), 5u);
   EXPECT_EQ(area.received[0].message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_EQ(area.received[0].upperPixel, 0xFF0000u);  // the sweep's state, not the grey ring
   EXPECT_EQ(area.received[1].id, area.received[0].id);
   EXPECT_EQ(area.received[1].infoTitle, L"Orlo - IP Monitor");
   EXPECT_EQ(area.received[1].info, L"\u2068127.0.0.1\u2069 (host 1) stopped answering.");
@@ -535,6 +673,80 @@ TEST(Win32Form1StatusTest, TheStatusIconAndTheBalloonReachTheNotificationArea) {
   EXPECT_EQ(area.received[3].upperPixel, 0xFF0000u);
   EXPECT_EQ(area.received[4].message, static_cast<DWORD>(NIM_DELETE));
   EXPECT_EQ(area.received[4].id, area.received[3].id);
+}
+
+// Starts the window watching 127.0.0.1, which answers, with the options stored, and sweeps once
+// more, so that what the next sweep changes is news.
+void startWatchingLoopback(Win32Window& window, std::map<std::string, std::string> options) {
+  options.insert({{"ip0", "127.0.0.1"}, {"ipen0", "1"}, {"refresh", "-1"}});
+  window.store.setMonitorValues(options);
+  window.echo.statusOf["127.0.0.1"] = ip_status::kSuccess;
+  ASSERT_TRUE(window.form.handlers().start());
+  window.form.handlers().timer1Tick();
+}
+
+TEST(Win32Form1StatusTest, TheStatusIconComesBackToATaskbarThatStartedAgain) {
+  NotificationArea area;
+  Win32Window window;
+  startWatchingLoopback(window, {{"tray", "1"}});
+  ASSERT_FALSE(area.received.empty());
+  const std::wstring tip = area.received.back().tip;
+
+  // A taskbar that says it has started gets the icon at once, as it was.
+  area.restart();
+  ::SendMessageW(window.form1.window(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  ASSERT_EQ(area.received.size(), 1u);
+  EXPECT_EQ(area.received[0].message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_EQ(area.received[0].tip, tip);
+  EXPECT_EQ(area.received[0].upperPixel, 0x00FF00u);
+
+  // One that says nothing refuses the next change, and is given the icon anew.
+  area.restart();
+  window.echo.statusOf["127.0.0.1"] = ip_status::kTimedOut;
+  window.form.handlers().timer1Tick();
+  ASSERT_EQ(area.received.size(), 2u);
+  EXPECT_EQ(area.received[0].message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_EQ(area.received[1].message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_EQ(area.received[1].upperPixel, 0xFF0000u);
+  EXPECT_NE(area.received[1].tip, tip);
+}
+
+// The balloon's own icon goes on a timer of its own, where the shell never says that the balloon
+// ended, or when the status icon comes, which then shows the balloons.
+TEST(Win32Form1StatusTest, TheBalloonsOwnIconGoesOnItsTimerOrForTheStatusIcon) {
+  constexpr WPARAM kBalloonIconTimer = 2;
+  for (const bool statusIconComes : {false, true}) {
+    SCOPED_TRACE(statusIconComes ? "the status icon comes" : "the timer");
+    NotificationArea area;
+    Win32Window window;
+    startWatchingLoopback(window, {{"notify", "1"}});
+    window.echo.statusOf["127.0.0.1"] = ip_status::kTimedOut;
+    window.form.handlers().timer1Tick();
+    ASSERT_EQ(area.received.size(), 2u);
+    const UINT balloonIcon = area.received[0].id;
+    if (statusIconComes) {
+      window.form.toggle(WatchOption::StatusIcon);
+    } else {
+      ::SendMessageW(window.form1.window(), WM_TIMER, kBalloonIconTimer, 0);
+    }
+    ASSERT_EQ(area.received.size(), statusIconComes ? 4u : 3u);
+    EXPECT_EQ(area.received[2].message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(area.received[2].id, balloonIcon);
+
+    // The next balloon, when the host answers again: from the status icon where it is shown;
+    // otherwise from an icon of its own again, green this time.
+    area.received.clear();
+    window.echo.statusOf["127.0.0.1"] = ip_status::kSuccess;
+    window.form.handlers().timer1Tick();
+    ASSERT_TRUE(std::any_of(area.received.begin(), area.received.end(),
+                            [](const auto& item) { return !item.info.empty(); }));
+    for (const auto& item : area.received) {
+      EXPECT_EQ(item.id == balloonIcon, !statusIconComes);
+    }
+    if (!statusIconComes) {
+      EXPECT_EQ(area.received[0].upperPixel, 0x00FF00u);
+    }
+  }
 }
 
 }  // namespace
