@@ -39,6 +39,7 @@ TEST(MonitorResources, VersionBlockFromTheProjectsIdentity) {
   EXPECT_EQ(versionString(block, L"FileVersion"), L"1.00");
   EXPECT_EQ(versionString(block, L"ProductVersion"), L"1.00");
   EXPECT_EQ(versionString(block, L"InternalName"), L"monitor");
+  EXPECT_EQ(versionString(block, L"LegalCopyright"), L"Copyright (c) 2026 Orlo");
   EXPECT_EQ(versionString(block, L"OriginalFilename"), L"monitor.exe");
   EXPECT_EQ(versionString(block, L"ProductName"), L"Orlo - IP Monitor");
 }
