@@ -80,14 +80,14 @@ std::string firstExecWord(std::string_view exec) {
     if (quoted ? character == '"' : (character == ' ' || character == '\t')) {
       break;
     }
-    if (quoted && character == '\\' && at + 1 < exec.size() &&
-        kEscapedInQuotes.find(exec[at + 1]) != std::string_view::npos) {
-      word += exec[++at];
-    } else if (character == '%' && at + 1 < exec.size() && exec[at + 1] == '%') {
-      word += exec[++at];
-    } else {
-      word += character;
+    // A backslash in quotes, and a doubled "%", stand for the character after them.
+    const bool escaped = quoted && character == '\\' && at + 1 < exec.size() &&
+                         kEscapedInQuotes.find(exec[at + 1]) != std::string_view::npos;
+    const bool doubled = character == '%' && at + 1 < exec.size() && exec[at + 1] == '%';
+    if (escaped || doubled) {
+      ++at;
     }
+    word += exec[at];
   }
   return word;
 }
