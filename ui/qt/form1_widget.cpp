@@ -7,14 +7,17 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShortcut>
+#include <QTextDocument>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
 
 #include "ui/form1_controls.h"
@@ -126,6 +129,7 @@ void Form1Widget::createControls() {
     } else if (!description.isEmpty()) {
       control->setAccessibleDescription(description);
     }
+    control->installEventFilter(this);
     if (auto* button = qobject_cast<QAbstractButton*>(control)) {
       connect(button, &QAbstractButton::clicked, this,
               [this, control = spec.control, slot = spec.slot] { form_.clicked(control, slot); });
@@ -247,6 +251,18 @@ void Form1Widget::contextMenuEvent(QContextMenuEvent* event) {
 
 void Form1Widget::showContextMenu(const QPoint& at) {
   menu_->popup(at);
+}
+
+bool Form1Widget::eventFilter(QObject* watched, QEvent* event) {
+  auto* control = qobject_cast<QWidget*>(watched);
+  if (event->type() != QEvent::ToolTip || control == nullptr || control->toolTip().isEmpty()) {
+    return QWidget::eventFilter(watched, event);
+  }
+  // Qt would show a tool tip that looks like markup as rich text, and the lamps' words hold
+  // addresses and paths as typed: as rich text of plain words, each shows as it is.
+  QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                     Qt::convertFromPlainText(control->toolTip()), control);
+  return true;
 }
 
 void Form1Widget::timer1Tick() {

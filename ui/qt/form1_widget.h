@@ -41,6 +41,8 @@ class Form1Widget final : public QWidget, private Form1Skin {
   void resizeEvent(QResizeEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  // Shows the tool tips of the controls as plain text.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void createControls();
