@@ -399,13 +399,6 @@ NotificationAreaIcon::NotificationAreaIcon(QWidget& window, Form1& form, QMenu& 
                                            SessionBus& bus)
     : QObject(&window), window_(window), form_(form), menu_(menu), bus_(bus) {}
 
-NotificationAreaIcon::~NotificationAreaIcon() {
-  if (item_ != nullptr) {
-    bus_.connection().unregisterObject(latin1(kItemPath));
-    bus_.connection().unregisterObject(latin1(kMenuPath));
-  }
-}
-
 void NotificationAreaIcon::follow() {
   if (watcher_ != nullptr || !bus_.connection().isConnected()) {
     return;

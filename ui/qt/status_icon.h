@@ -74,10 +74,8 @@ class NotificationAreaIcon final : public QObject {
  public:
   // window: brought back by a click on the icon; form: the menu's items and what a choice does;
   // menu: the window's context menu, shown where the notification area asks the program to.
+  // What it registers on the bus goes from the bus with it.
   NotificationAreaIcon(QWidget& window, Form1& form, QMenu& menu, SessionBus& bus);
-  ~NotificationAreaIcon() override;
-  NotificationAreaIcon(const NotificationAreaIcon&) = delete;
-  NotificationAreaIcon& operator=(const NotificationAreaIcon&) = delete;
 
   // Whether the desktop has a notification area, as last seen, which starts following it; while
   // nothing has been seen yet, it is given the benefit of the doubt.
