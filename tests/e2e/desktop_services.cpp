@@ -113,41 +113,39 @@ QString itemState(const QVariantMap& properties) {
          QLatin1Char(' ') + title + (text.isEmpty() ? QString() : QStringLiteral(": ") + text);
 }
 
-// A menu item of a layout, (ia{sv}av): "<label> [x]", with " (greyed)" when disabled.
-QString menuItemState(const QDBusArgument& item) {
+// Reads one node of a menu's layout, (ia{sv}av): its properties, and its children's nodes.
+QVariantMap menuNode(const QDBusArgument& node, QList<QDBusArgument>& children) {
   int id = 0;
   QVariantMap properties;
-  item.beginStructure();
-  item >> id >> properties;
-  item.beginArray();
-  while (!item.atEnd()) {
+  node.beginStructure();
+  node >> id >> properties;
+  node.beginArray();
+  while (!node.atEnd()) {
     QDBusVariant child;
-    item >> child;
+    node >> child;
+    children.push_back(child.variant().value<QDBusArgument>());
   }
-  item.endArray();
-  item.endStructure();
-  return properties.value(QStringLiteral("label")).toString() +
-         (properties.value(QStringLiteral("toggle-state")).toInt() == 1 ? QStringLiteral(" [x]")
-                                                                        : QStringLiteral(" [ ]")) +
-         (properties.value(QStringLiteral("enabled"), true).toBool() ? QString()
-                                                                     : QStringLiteral(" (greyed)"));
+  node.endArray();
+  node.endStructure();
+  return properties;
 }
 
-// The root's children of a layout, (ia{sv}av), joined by " / ".
+// The root's items, each "<label> [x]" or "<label> [ ]", with " (greyed)" when disabled, joined
+// by " / ".
 QString menuState(const QDBusArgument& layout) {
-  int id = 0;
-  QVariantMap properties;
+  QList<QDBusArgument> nodes;
+  menuNode(layout, nodes);
   QStringList items;
-  layout.beginStructure();
-  layout >> id >> properties;
-  layout.beginArray();
-  while (!layout.atEnd()) {
-    QDBusVariant child;
-    layout >> child;
-    items.push_back(menuItemState(child.variant().value<QDBusArgument>()));
+  for (const QDBusArgument& node : nodes) {
+    QList<QDBusArgument> none;
+    const QVariantMap item = menuNode(node, none);
+    items.push_back(
+        item.value(QStringLiteral("label")).toString() +
+        (item.value(QStringLiteral("toggle-state")).toInt() == 1 ? QStringLiteral(" [x]")
+                                                                 : QStringLiteral(" [ ]")) +
+        (item.value(QStringLiteral("enabled"), true).toBool() ? QString()
+                                                              : QStringLiteral(" (greyed)")));
   }
-  layout.endArray();
-  layout.endStructure();
   return items.join(QStringLiteral(" / "));
 }
 
