@@ -25,6 +25,7 @@
 #include "program_identity.h"
 #include "ui/form1.h"
 #include "ui/qt/status_item_export.h"
+#include "ui/status_watch.h"
 
 namespace orlo {
 

@@ -2,18 +2,15 @@
 
 #include <array>
 #include <optional>
-#include <string>
 #include <utility>
 #include <vector>
 
 #include <QDBusConnection>
-#include <QDBusMessage>
 #include <QIcon>
 #include <QObject>
 #include <QString>
 
 #include "ui/status_texts.h"
-#include "ui/status_watch.h"
 
 class QMenu;
 class QSystemTrayIcon;
