@@ -178,7 +178,7 @@ void AutostartEntry::add() {
   try {
     user_file::replace(filePath_, autostartEntryText(programPath_), user_file::Contents{});
   } catch (const user_file::FileProblem& problem) {
-    throw LoginStartError(problem.what());
+    throw LoginStartError(std::string(problem.what()) + ", so nothing was changed.");
   }
 }
 
@@ -190,7 +190,7 @@ void AutostartEntry::remove() {
   try {
     user_file::remove(filePath_);
   } catch (const user_file::FileProblem& problem) {
-    throw LoginStartError(problem.what());
+    throw leftAsItIs(problem.what());
   }
 }
 

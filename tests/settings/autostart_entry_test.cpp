@@ -133,9 +133,16 @@ TEST(AutostartEntry, AddsAndRemovesOnlyItsOwnEntry) {
     EXPECT_EQ(std::string(failure.what()),
               path + " cannot be read (Is a directory), so it was left as it is.");
   }
-  AutostartEntry blocked(folder.file("config/autostart/orlo-monitor.desktop/x/y.desktop"), program);
-  writeBytes(folder.file("config/autostart/orlo-monitor.desktop/x"), "");
-  EXPECT_THROW(blocked.add(), LoginStartError);
+  const std::string notAFolder = path + "/x";
+  writeBytes(notAFolder, "");
+  try {
+    AutostartEntry(notAFolder + "/orlo-monitor.desktop", program).add();
+    ADD_FAILURE() << "an entry was written into a file";
+  } catch (const LoginStartError& failure) {
+    EXPECT_EQ(std::string(failure.what()),
+              "the folder " + notAFolder +
+                  " cannot be created (Not a directory), so nothing was changed.");
+  }
 }
 
 TEST(AutostartEntry, LivesInTheAutostartFolderOfTheConfigurationFolder) {
