@@ -28,20 +28,12 @@ namespace orlo {
 //
 // Commit. save() only stages; commit() reads the file again as it is now (a file that cannot be
 // read is not written) and sets every staged value in it. When that changes nothing, the file is
-// not touched. Otherwise the new bytes go to a new file in the same folder, written to the last
-// byte (a short write, as on a full disk, is an error) and synced, which takes the file's place
-// in one rename: an unnamed O_TMPFILE that is linked in as Orlo.conf.saving.<process>.<n> only
-// when complete, so a failed or killed save leaves the old file byte for byte and, in all but
-// the moment between that link and the rename, nothing else. (On a file system without
-// O_TMPFILE the new file has that name from the start; a failed save removes it, a killed one
-// leaves it behind.) The new file gets the old file's mode, its owner and group as far as the
-// process may set them, and its extended attributes, the POSIX ACL among them with its mask as it
-// was; a security.* or trusted.* attribute that the process may not copy is left as the system
-// makes it. A new file is readable and writable by its owner only, in a folder created as
-// needed. A symbolic link is kept and the file it points to is replaced; a missing folder that it
-// points into is not created. A failure throws SettingsError naming the file, or the folder when
-// the folder is what cannot be written, and giving the system's reason; the staged values are
-// dropped either way. Running out of memory is such a failure too.
+// not touched. Otherwise the new bytes take the file's place in one step, as user_file::replace
+// writes them: a failed or killed save leaves the old file byte for byte; the new file keeps the
+// old one's mode, owner, group, ACL and extended attributes, and a symbolic link stays a link. A
+// failure throws SettingsError naming the file, or the folder when the folder is what cannot be
+// written, and giving the system's reason; the staged values are dropped either way. Running out
+// of memory is such a failure too.
 class IniFileStore : public SettingsStore {
  public:
   explicit IniFileStore(const std::string& filePath);

@@ -18,6 +18,7 @@
 #include "app/linux/qt_platform.h"
 #include "core/echo_probe.h"
 #include "program_identity.h"
+#include "settings/autostart_entry.h"
 #include "settings/ini_file_store.h"
 #include "ui/form1_handlers.h"
 #include "ui/qt/message_presenter.h"
@@ -79,8 +80,13 @@ int main(int argc, char* argv[]) {
   try {
     orlo::IniFileStore settings(orlo::IniFileStore::defaultFilePath());
     orlo::Module1 echo;
-    return orlo::runMonitor({settings, echo, QCoreApplication::applicationFilePath().toStdString()},
-                            messages, &*endSignals);
+    // The program's own file, found through the system (/proc/self/exe): an absolute path with
+    // its links resolved, which is what the entry that starts it at login names.
+    const std::string programPath = QCoreApplication::applicationFilePath().toStdString();
+    orlo::AutostartEntry loginStart(orlo::AutostartEntry::defaultFilePath(), programPath);
+    orlo::MonitorParts parts{settings, echo, programPath};
+    parts.loginStart = &loginStart;
+    return orlo::runMonitor(parts, messages, &*endSignals);
   } catch (const std::exception& failure) {
     // The window reports its own failures; this is what fails before it exists.
     return orlo::reportStartFailure(messages, *endSignals, failure);

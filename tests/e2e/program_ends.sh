@@ -72,15 +72,16 @@ end_with() {
 }
 
 settings="$work/config/Orlo/Orlo.conf"
-# ip1 is not UTF-8, which no text box can hold: unedited, it is saved as it was loaded.
-earlier_settings=$'[Monitor]\nip1=\xff\xfe\xc3(\nip3=127.0.0.9\nrefresh=7\n'
+# ip1 is not UTF-8, which no text box can hold: unedited, it is saved as it was loaded. tray=true,
+# kept by hand, is not "1" and so off; nobody chose it from the menu, so it stays as it is.
+earlier_settings=$'[Monitor]\nip1=\xff\xfe\xc3(\nip3=127.0.0.9\nrefresh=7\ntray=true\n'
 
 end_by_signals() {
   mkdir -p "$(dirname "$settings")"
   printf '%s' "$earlier_settings" >"$settings"
   start_offscreen
   end_with 0 "$@"
-  for line in ip3=127.0.0.9 refresh=7 ipen9=0 ontop=1 $'ip1=\xff\xfe\xc3('; do
+  for line in ip3=127.0.0.9 refresh=7 ipen9=0 ontop=1 $'ip1=\xff\xfe\xc3(' tray=true; do
     grep -qxF "$line" "$settings" || fail "after $* the settings lack $line: $(cat -A "$settings")"
   done
   echo "$*: saved, status 0"

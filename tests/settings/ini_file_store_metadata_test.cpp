@@ -112,7 +112,7 @@ TEST(IniFileStoreMetadata, AFileOver16MiBIsRefusedUnreadByLoadAndSave) {
     ASSERT_EQ(getText(saver, "ip0"), "a");
     ASSERT_EQ(::truncate(path.c_str(), size), 0);
     const std::string refusal = path + " cannot be read (it is " + std::to_string(size) +
-                                " bytes long; a settings file may be at most 16 MiB)";
+                                " bytes long; the monitor reads files of at most 16 MiB)";
 
     IniFileStore loader(path);
     EXPECT_EQ(messageOf([&] { getText(loader, "ip0"); }),

@@ -7,20 +7,17 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QIcon>
-#include <QImage>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShortcut>
-#include <QSystemTrayIcon>
+#include <QTextDocument>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
 
 #include "ui/form1_controls.h"
@@ -132,6 +129,7 @@ void Form1Widget::createControls() {
     } else if (!description.isEmpty()) {
       control->setAccessibleDescription(description);
     }
+    control->installEventFilter(this);
     if (auto* button = qobject_cast<QAbstractButton*>(control)) {
       connect(button, &QAbstractButton::clicked, this,
               [this, control = spec.control, slot = spec.slot] { form_.clicked(control, slot); });
@@ -144,6 +142,8 @@ void Form1Widget::createControls() {
 
 void Form1Widget::createContextMenu() {
   menu_ = new QMenu(this);
+  statusIcon_ = new NotificationAreaIcon(*this, form_, *menu_, bus_);
+  notifications_ = new DesktopNotifications(bus_, this);
   // Its items say what they do now each time the menu opens.
   connect(menu_, &QMenu::aboutToShow, this, &Form1Widget::refreshContextMenu);
   // Shift+F10 opens it as the menu key does, wherever the focus is.
@@ -153,14 +153,21 @@ void Form1Widget::createContextMenu() {
 }
 
 void Form1Widget::refreshContextMenu() {
-  menu_->clear();
-  for (const WatchMenuItem& item : form_.contextMenu()) {
-    QAction* action = menu_->addAction(QString::fromStdString(item.text));
+  const std::vector<WatchMenuItem> items = form_.contextMenu();
+  // The items are made once, at the first opening; each one's option stays where it is.
+  for (std::size_t index = menuItems_.size(); index < items.size(); ++index) {
+    QAction* action = menu_->addAction(QString());
     action->setCheckable(true);
-    action->setChecked(item.checked);
-    action->setEnabled(item.enabled);
-    connect(action, &QAction::triggered, this,
-            [this, option = item.option] { form_.toggle(option); });
+    connect(action, &QAction::triggered, this, [this, option = items[index].option] {
+      form_.toggle(option);
+      statusIcon_->menuChanged();
+    });
+    menuItems_.push_back(action);
+  }
+  for (std::size_t index = 0; index < items.size(); ++index) {
+    menuItems_[index]->setText(QString::fromStdString(items[index].text));
+    menuItems_[index]->setChecked(items[index].checked);
+    menuItems_[index]->setEnabled(items[index].enabled);
   }
 }
 
@@ -213,7 +220,7 @@ void Form1Widget::setLampReport(int slot, const std::string& text, bool announce
 }
 
 bool Form1Widget::hasNotificationArea() const {
-  return QSystemTrayIcon::isSystemTrayAvailable();
+  return statusIcon_->present();
 }
 
 StatusTextLimits Form1Widget::textLimits() const {
@@ -222,51 +229,19 @@ StatusTextLimits Form1Widget::textLimits() const {
 }
 
 void Form1Widget::showStatusIcon(const StatusIcon& status) {
-  if (statusIcon_ == nullptr) {
-    statusIcon_ = new QSystemTrayIcon(this);
-    statusIcon_->setContextMenu(menu_);
-    connect(statusIcon_, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-              if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
-                showNormal();
-                raise();
-                activateWindow();
-              }
-            });
-  }
-  QIcon icon;
-  for (const int size : {16, 22, 24, 32, 48, 64}) {
-    std::vector<std::uint32_t> pixels = statusIconImage(status.state, size);
-    icon.addPixmap(QPixmap::fromImage(
-        QImage(reinterpret_cast<const uchar*>(pixels.data()), size, size, QImage::Format_ARGB32)
-            .copy()));
-  }
-  statusIcon_->setIcon(icon);
-  statusIcon_->setToolTip(QString::fromStdString(status.hoverText));
-  // A desktop may read the menu before it opens it. Later: this may run inside a choice from
-  // the menu, whose item must outlive it.
-  QMetaObject::invokeMethod(this, &Form1Widget::refreshContextMenu, Qt::QueuedConnection);
-  statusIcon_->show();
+  statusIcon_->show(status);
 }
 
 void Form1Widget::hideStatusIcon() {
-  if (statusIcon_ != nullptr) {
-    statusIcon_->hide();
-  }
+  statusIcon_->hide();
 }
 
 void Form1Widget::notify(const std::string& title, const std::string& text, StatusState /*state*/) {
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.Notifications"),
-      QStringLiteral("/org/freedesktop/Notifications"),
-      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-  call << QString::fromStdString(title) << 0U << QString() << QString::fromStdString(title)
-       << QString::fromStdString(text) << QStringList() << QVariantMap() << -1;
-  // The answer, the notification's number, is of no use: nothing waits for it. Without a
-  // session bus, the status icon's own balloon is the one way left, where it is shown.
-  if (!QDBusConnection::sessionBus().send(call) && statusIcon_ != nullptr &&
-      statusIcon_->isVisible()) {
-    statusIcon_->showMessage(QString::fromStdString(title), QString::fromStdString(text));
+  const QString summary = QString::fromStdString(title);
+  const QString body = QString::fromStdString(text);
+  // Without a session bus, the status icon's own balloon is the one way left, where it shows.
+  if (!notifications_->notify(summary, body)) {
+    statusIcon_->showBalloon(summary, body);
   }
 }
 
@@ -276,6 +251,18 @@ void Form1Widget::contextMenuEvent(QContextMenuEvent* event) {
 
 void Form1Widget::showContextMenu(const QPoint& at) {
   menu_->popup(at);
+}
+
+bool Form1Widget::eventFilter(QObject* watched, QEvent* event) {
+  auto* control = qobject_cast<QWidget*>(watched);
+  if (event->type() != QEvent::ToolTip || control == nullptr || control->toolTip().isEmpty()) {
+    return QWidget::eventFilter(watched, event);
+  }
+  // Qt would show a tool tip that looks like markup as rich text, and the lamps' words hold
+  // addresses and paths as typed: as rich text of plain words, each shows as it is.
+  QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                     Qt::convertFromPlainText(control->toolTip()), control);
+  return true;
 }
 
 void Form1Widget::timer1Tick() {

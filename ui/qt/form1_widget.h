@@ -7,9 +7,10 @@
 #include "ui/form1.h"
 #include "ui/form1_skin.h"
 #include "ui/qt/message_presenter.h"
+#include "ui/qt/status_icon.h"
 
+class QAction;
 class QMenu;
-class QSystemTrayIcon;
 class QTimer;
 
 namespace orlo {
@@ -40,6 +41,8 @@ class Form1Widget final : public QWidget, private Form1Skin {
   void resizeEvent(QResizeEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  // Shows the tool tips of the controls as plain text.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void createControls();
@@ -80,7 +83,10 @@ class Form1Widget final : public QWidget, private Form1Skin {
   std::vector<QWidget*> controls_;  // in the order of form1Controls()
   QTimer* timer1_ = nullptr;
   QMenu* menu_ = nullptr;  // the window's and the status icon's
-  QSystemTrayIcon* statusIcon_ = nullptr;
+  std::vector<QAction*> menuItems_;
+  SessionBus bus_;
+  NotificationAreaIcon* statusIcon_ = nullptr;
+  DesktopNotifications* notifications_ = nullptr;
   Form1 form_;
   bool shown_ = false;
   bool painted_ = false;

@@ -13,13 +13,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
 
 #include <algorithm>
@@ -279,6 +282,38 @@ TEST(Form1WidgetWithoutOnTopTest, TheBoxStoresItsValueAndSaysTheDesktopDoesNotAl
   EXPECT_EQ(window.form().onTopValue(), 1);
   const QWindow* native = window.windowHandle();
   EXPECT_TRUE(native == nullptr || !native->flags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+TEST(Form1WidgetToolTipTest, ALampShowsItsWordsAsTextWhateverThePathInThemHolds) {
+  QtWindowParts fresh;
+  fresh.parts.programPath = "/opt/<b>x</b><img src=\"/tmp/i.png\">/orlo-monitor";
+  Form1Widget window{fresh.parts, fresh.messages, true};
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  ProbeReport refused{ProbeOutcome::NoSocket};
+  refused.unusable = UnusableReason::NotPermitted;
+  window.form().setProbeReport(0, refused);
+  auto* lamp = window.findChild<QWidget*>(QStringLiteral("Shape1_0"));
+  ASSERT_NE(lamp, nullptr);
+  ASSERT_TRUE(lamp->toolTip().contains(QString::fromStdString(fresh.parts.programPath)));
+  QHelpEvent hover(QEvent::ToolTip, QPoint(2, 2), lamp->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(lamp, &hover);
+  QLabel* shown = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+          if (top->objectName() == QLatin1String("qtooltip_label") && top->isVisible()) {
+            shown = qobject_cast<QLabel*>(top);
+          }
+        }
+        return shown != nullptr;
+      },
+      kWaitMs));
+  // What the label draws: the words with the path as it was given, nothing bold, no picture.
+  QTextDocument drawn;
+  drawn.setHtml(shown->text());
+  EXPECT_EQ(drawn.toPlainText().toStdString(), lamp->toolTip().toStdString());
+  QToolTip::hideText();
 }
 
 TEST_F(Form1WidgetTest, LampsPaintTheExactRgbOfTheirColour) {
