@@ -50,6 +50,15 @@ bool namesPath(std::wstring_view command, const std::wstring& path) {
                                 static_cast<int>(path.size()), TRUE) == CSTR_EQUAL;
 }
 
+// Another program's value, which no change touches.
+[[noreturn]] void failLeftAsItIs(const registry::StoredValue& stored) {
+  failUnchanged(stored.type == REG_SZ
+                    ? "starts something other than this program, and was left as it is: " +
+                          escapedForMessage(windows::utf8FromUtf16Replacing(stored.text))
+                    : "is a " + registry::typeName(stored.type) +
+                          " value, not a command that starts this program, and was left as it is");
+}
+
 LoginStart::State stateOf(const std::optional<registry::StoredValue>& stored,
                           const std::wstring& path) {
   if (!stored) {
@@ -76,12 +85,7 @@ LoginStart::State RunKeyLoginStart::state() const {
 void RunKeyLoginStart::add() {
   const std::optional<registry::StoredValue> stored = readForChange();
   if (stateOf(stored, programPath_) == State::Other) {
-    failUnchanged(
-        stored->type == REG_SZ
-            ? "starts something other than this program, and was left as it is: " +
-                  escapedForMessage(windows::utf8FromUtf16Replacing(stored->text))
-            : "is a " + registry::typeName(stored->type) +
-                  " value, not a command that starts this program, and was left as it is");
+    failLeftAsItIs(*stored);
   }
   try {
     registry::writeText(kRunKey, valueName(), L"\"" + programPath_ + L"\"");
@@ -91,8 +95,14 @@ void RunKeyLoginStart::add() {
 }
 
 void RunKeyLoginStart::remove() {
-  if (stateOf(readForChange(), programPath_) != State::ThisProgram) {
-    return;  // nothing of this program's to remove; another program's value stays
+  const std::optional<registry::StoredValue> stored = readForChange();
+  switch (stateOf(stored, programPath_)) {
+    case State::Absent:
+      return;
+    case State::Other:
+      failLeftAsItIs(*stored);
+    case State::ThisProgram:
+      break;
   }
   try {
     registry::deleteValue(kRunKey, valueName());

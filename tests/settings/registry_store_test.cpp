@@ -256,7 +256,8 @@ std::optional<std::pair<DWORD, std::wstring>> runValue() {
 }
 
 // Only a value that names this program's path alone, quoted or not, in any case, is this
-// program's; add() refuses to replace any other, saying whose it is, and remove() leaves it.
+// program's; add() refuses to replace any other, saying whose it is, and remove() refuses to
+// delete it.
 TEST(RunKeyLoginStartTest, OnlyAValueNamingThisProgramIsTakenAddedOrRemoved) {
   using State = LoginStart::State;
   const std::wstring program = L"C:\\Program Files\\Orlo\\monitor.exe";
@@ -304,7 +305,7 @@ TEST(RunKeyLoginStartTest, OnlyAValueNamingThisProgramIsTakenAddedOrRemoved) {
                 std::string::npos)
           << message;
       EXPECT_NE(message.find(each.refusal), std::string::npos) << message;
-      start.remove();
+      EXPECT_THROW(start.remove(), LoginStartError);
       EXPECT_EQ(runValue(), before);
       continue;
     }
